@@ -1,0 +1,24 @@
+#pragma once
+
+#include "settings/Impostazioni.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace pulsiero {
+
+// The moment of a press: the local minute of the day and a random value 0 to 15.
+struct Momento {
+    std::int16_t minutoDelGiorno = 0;
+    std::int32_t casuale = 0;
+};
+
+// The command frame for key index tasto (0 to 3). The step counter is read, advanced and stored
+// under the settings lock, so two copies of the program never send the same step. nullopt when
+// the counter cannot be advanced or stored, or the frame cannot be built: the stored counter is
+// then unchanged and nothing may be sent.
+std::optional<std::string> CreaComando(std::int16_t tasto, const Impostazioni& impostazioni,
+                                       const std::string& percorsoIni, const Momento& momento);
+
+} // namespace pulsiero

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest. The end-to-end tests need
+# an X display: without one, a private Xvfb is started for the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+build=${BUILD_DIR:-build}
+
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+chmod 700 "$XDG_RUNTIME_DIR"
+xvfb_pid=""
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    break
+  done
+  for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+fi
+trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
+
+ctest --test-dir "$build" --output-on-failure --timeout 300

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pulsiero::ini {
+
+// The longest value a read returns, in characters: the platform's profile functions read into a
+// 255-character buffer that keeps a terminating zero.
+inline constexpr std::size_t kMaxValueChars = 254;
+
+enum class Encoding { Utf8, Windows1252 };
+
+// An INI file held as its own lines, so that a write changes one line and keeps every other byte
+// (comments, unknown keys, order, line ends, encoding) as the file had it.
+class IniDocument {
+public:
+    static IniDocument fromBytes(std::string_view bytes);
+    std::string toBytes() const;
+
+    // The value as the profile functions return it: trimmed, one pair of enclosing quotes
+    // removed, cut to kMaxValueChars characters; nullopt when the section or key is missing.
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    std::string value(std::string_view section, std::string_view key,
+                      std::string_view fallback) const;
+
+    // Stores value (leading blanks dropped) under the first matching section and key, creating
+    // them as needed. Returns false when the value stored already was that one: nothing changed.
+    bool setValue(std::string_view section, std::string_view key, std::string_view value);
+
+    Encoding encoding() const { return encoding_; }
+
+private:
+    struct Line {
+        std::string text;
+        std::string end; // "\n", "\r\n", "\r" or empty for a last line without one
+    };
+    struct SectionRange {
+        std::size_t header;
+        std::size_t end; // one past the section's last line
+    };
+
+    std::optional<SectionRange> findSection(std::string_view section) const;
+    std::optional<std::size_t> findKey(const SectionRange& range, std::string_view key) const;
+    void insertLine(std::size_t at, std::string text);
+
+    std::vector<Line> lines_;
+    std::string newline_ = "\n";
+    std::string tail_; // trailing Ctrl-Z characters of files from old editors
+    Encoding encoding_ = Encoding::Utf8;
+    bool bom_ = false;
+};
+
+} // namespace pulsiero::ini

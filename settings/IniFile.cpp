@@ -1,0 +1,158 @@
+#include "settings/IniFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pulsiero::ini {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A settings file reached through a symbolic link is written where the link points, so the link
+// survives the rename.
+std::string resolvedPath(const std::string& path) {
+    char buffer[PATH_MAX];
+    if (realpath(path.c_str(), buffer) != nullptr)
+        return buffer;
+    return path;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+mode_t modeForNewFile() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::optional<SettingsLock> SettingsLock::acquire(const std::string& settingsPath) {
+    const std::string target = resolvedPath(settingsPath);
+    const std::string lockPath = folderOf(target) + "/." + nameOf(target) + ".lock";
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return std::nullopt;
+    int rc;
+    do {
+        rc = flock(fd, LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return SettingsLock(fd);
+}
+
+SettingsLock::SettingsLock(SettingsLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+SettingsLock::~SettingsLock() {
+    if (fd_ >= 0)
+        ::close(fd_); // closing the last descriptor releases the flock
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::string content;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return content;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes) {
+    const std::string target = resolvedPath(path);
+    std::string temp = folderOf(target) + "/." + nameOf(target) + ".XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat old{};
+    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : modeForNewFile();
+    const bool written = fchmod(fd, mode) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    syncFolder(folderOf(target));
+    return true;
+}
+
+IniDocument loadDocument(const std::string& path) {
+    return IniDocument::fromBytes(readFile(path).value_or(std::string()));
+}
+
+bool writeValueLocked(const std::string& path, std::string_view section, std::string_view key,
+                      std::string_view value) {
+    const auto existing = readFile(path);
+    if (!existing && access(path.c_str(), F_OK) == 0)
+        return false; // present but unreadable: rewriting it would lose what it holds
+    auto doc = IniDocument::fromBytes(existing.value_or(std::string()));
+    if (!doc.setValue(section, key, value))
+        return true;
+    return writeFileAtomically(path, doc.toBytes());
+}
+
+} // namespace pulsiero::ini
+
+namespace pulsiero {
+
+std::string LeggiIni(std::string_view section, std::string_view key, std::string_view fallback,
+                     const std::string& path) {
+    return ini::loadDocument(path).value(section, key, fallback);
+}
+
+bool ScriviIni(std::string_view section, std::string_view key, std::string_view value,
+               const std::string& path) {
+    const auto lock = ini::SettingsLock::acquire(path);
+    return lock && ini::writeValueLocked(path, section, key, value);
+}
+
+} // namespace pulsiero

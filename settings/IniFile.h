@@ -1,0 +1,55 @@
+#pragma once
+
+#include "settings/IniDocument.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pulsiero::ini {
+
+// Holds an exclusive lock shared by every copy of the program that uses one settings file, so
+// that a read-change-write of the file is never interleaved with another's. The lock is a hidden
+// file beside the settings file: the settings file itself is replaced on every write.
+class SettingsLock {
+public:
+    static std::optional<SettingsLock> acquire(const std::string& settingsPath);
+    SettingsLock(SettingsLock&& other) noexcept;
+    SettingsLock& operator=(SettingsLock&&) = delete;
+    SettingsLock(const SettingsLock&) = delete;
+    ~SettingsLock();
+
+private:
+    explicit SettingsLock(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
+
+// The file's whole content; nullopt when it does not exist or cannot be read.
+std::optional<std::string> readFile(const std::string& path);
+
+// Replaces the file with bytes through a temporary file in the same folder, flushed to disk and
+// renamed over it: a crash or a full disk leaves the old file or the new one, never a part.
+bool writeFileAtomically(const std::string& path, std::string_view bytes);
+
+// A missing or unreadable file reads as an empty document.
+IniDocument loadDocument(const std::string& path);
+
+// Sets one value with the caller already holding the file's SettingsLock.
+bool writeValueLocked(const std::string& path, std::string_view section, std::string_view key,
+                      std::string_view value);
+
+} // namespace pulsiero::ini
+
+namespace pulsiero {
+
+// One value of the settings file, or fallback when the file, the section or the key is missing.
+// Never creates the file.
+std::string LeggiIni(std::string_view section, std::string_view key, std::string_view fallback,
+                     const std::string& path);
+
+// Stores one value, creating the file, the section and the key as needed; false when the file
+// could not be written, in which case it is left as it was.
+bool ScriviIni(std::string_view section, std::string_view key, std::string_view value,
+               const std::string& path);
+
+} // namespace pulsiero

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pulsiero::text {
+
+bool isValidUtf8(std::string_view bytes);
+
+// Windows-1252 as the original platform wrote it; the five bytes it leaves unassigned map to the
+// C1 controls of the same number, so that every file round-trips byte for byte.
+std::string windows1252ToUtf8(std::string_view bytes);
+// Characters that Windows-1252 cannot hold become '?'.
+std::string utf8ToWindows1252(std::string_view utf8);
+
+// The first maxChars characters (code points) of a valid UTF-8 text.
+std::string_view firstChars(std::string_view utf8, std::size_t maxChars);
+
+// Blanks and tabs, the only white space the settings file ignores around names and values.
+std::string_view trimBlanks(std::string_view text);
+std::string_view trimLeadingBlanks(std::string_view text);
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+} // namespace pulsiero::text

@@ -1,0 +1,203 @@
+#include "Aiuti.h"
+
+#include "protocol/Trasmettitore.h"
+#include "settings/Configurazione.h"
+#include "settings/IniFile.h"
+#include "ui/Messaggi.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace pulsiero;
+
+namespace {
+const QString kTitoloInvio = QStringLiteral("Invio dati TCP/IP");
+const QString kNonInviato = QStringLiteral(
+    "Attenzione il comando non è stato inviato a causa di un problema di connessione.");
+
+// A loopback port with nothing listening on it.
+quint16 portaChiusa() {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return server.serverPort();
+}
+} // namespace
+
+// Delivery of a press to a real receiver on 127.0.0.1, and the messages of its failures.
+class TestTrasmettitore : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void consegnaAlRicevitore();
+    void ricevitoreNonInAscolto();
+    void connessioneCheNonArriva();
+    void clicDuranteUnaConsegnaIgnorato();
+    void contatoreNonSalvabile();
+    void portaNonValida();
+    void suonoSoloSeConfigurato();
+
+private:
+    void configura(const QString& indirizzo, const QString& porta, const QByteArray& extra = {});
+    QString passo() const {
+        return QString::fromStdString(
+            LeggiIni("Pulsiero", "Passo", "<none>", configurazione_->percorsoFile()));
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<Messaggi> messaggi_;
+    std::unique_ptr<Configurazione> configurazione_;
+    std::unique_ptr<Trasmettitore> trasmettitore_;
+};
+
+void TestTrasmettitore::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    messaggi_ = std::make_unique<Messaggi>();
+}
+
+void TestTrasmettitore::cleanup() {
+    trasmettitore_.reset();
+    configurazione_.reset();
+    while (QMessageBox* box = aiuti::messaggioAperto())
+        box->close();
+    messaggi_.reset();
+}
+
+void TestTrasmettitore::configura(const QString& indirizzo, const QString& porta,
+                                  const QByteArray& extra) {
+    const QString path = dir_->filePath("pulsiero.ini");
+    aiuti::scriviFile(path, "[Server]\nIndirizzo=" + indirizzo.toUtf8() + "\nPorta=" +
+                                porta.toUtf8() + "\n[Pulsiero]\nPasso=41\n" + extra);
+    configurazione_ = std::make_unique<Configurazione>(path, *messaggi_);
+    configurazione_->CaricaConfigurazione(false);
+    trasmettitore_ = std::make_unique<Trasmettitore>(*configurazione_, *messaggi_);
+    trasmettitore_->impostaOrologio([] { return Momento{630, 5}; });
+}
+
+void TestTrasmettitore::consegnaAlRicevitore() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    configura("127.0.0.1", QString::number(server.serverPort()));
+    QSignalSpy concluse(trasmettitore_.get(), &Trasmettitore::consegnaConclusa);
+
+    trasmettitore_->Img_Pulsante_Click(2);
+    QVERIFY(server.waitForNewConnection(2000));
+    QTcpSocket* peer = server.nextPendingConnection();
+    QByteArray received;
+    // Everything the program sends, up to its end of stream.
+    QTRY_VERIFY((received += peer->readAll(), peer->state() == QAbstractSocket::UnconnectedState));
+    received += peer->readAll();
+
+    // Step 42: 42 XOR 0xFFFFF = FFFD5; check 1 + 1 + 2 + 42 + 5 = 51 = 0x33.
+    QCOMPARE(received, QByteArray("FFFFE7E1D589AFFFD53"));
+    QTRY_COMPARE(concluse.size(), 1);
+    QCOMPARE(concluse.at(0).at(0).toBool(), true);
+    QCOMPARE(passo(), QStringLiteral("42"));
+    QVERIFY(!aiuti::messaggioAperto());
+}
+
+void TestTrasmettitore::ricevitoreNonInAscolto() {
+    configura("127.0.0.1", QString::number(portaChiusa()));
+    trasmettitore_->Img_Pulsante_Click(0);
+    QVERIFY(aiuti::chiudiMessaggio(QStringLiteral("Errore di comunicazione"),
+                                   QStringLiteral("Errore 10061 - Connessione rifiutata dal "
+                                                  "ricevitore"),
+                                   QMessageBox::Warning));
+    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonInviato, QMessageBox::Warning));
+    QCOMPARE(passo(), QStringLiteral("42")); // the step is used all the same
+}
+
+void TestTrasmettitore::connessioneCheNonArriva() {
+    // A listener with a full backlog that never accepts: further connections stay pending.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    QCOMPARE(::listen(listener, 0), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(c, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fillers.push_back(c);
+    }
+    QTest::qWait(50);
+
+    configura("127.0.0.1", QString::number(ntohs(address.sin_port)));
+    QSignalSpy concluse(trasmettitore_.get(), &Trasmettitore::consegnaConclusa);
+    QElapsedTimer timer;
+    timer.start();
+    trasmettitore_->Img_Pulsante_Click(0);
+    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonInviato, QMessageBox::Warning));
+    QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(concluse.size(), 1);
+    QVERIFY(!trasmettitore_->inCorso());
+
+    for (int c : fillers)
+        ::close(c);
+    ::close(listener);
+}
+
+void TestTrasmettitore::clicDuranteUnaConsegnaIgnorato() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    configura("127.0.0.1", QString::number(server.serverPort()));
+    QSignalSpy concluse(trasmettitore_.get(), &Trasmettitore::consegnaConclusa);
+    trasmettitore_->Img_Pulsante_Click(0);
+    trasmettitore_->Img_Pulsante_Click(1);
+    QTRY_COMPARE(concluse.size(), 1);
+    QTest::qWait(50);
+    QCOMPARE(concluse.size(), 1);
+    QCOMPARE(passo(), QStringLiteral("42"));
+}
+
+void TestTrasmettitore::contatoreNonSalvabile() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    configura("127.0.0.1", QString::number(server.serverPort()));
+    QVERIFY(ScriviIni("Pulsiero", "Passo", "2147483647", configurazione_->percorsoFile()));
+    trasmettitore_->Img_Pulsante_Click(0);
+    QVERIFY(aiuti::chiudiMessaggio(
+        kTitoloInvio,
+        QStringLiteral("Attenzione: non è stato possibile salvare il contatore dei passi nel "
+                       "file di configurazione. Il comando non è stato inviato."),
+        QMessageBox::Warning));
+    QVERIFY(!server.waitForNewConnection(200));
+    QCOMPARE(passo(), QStringLiteral("2147483647"));
+}
+
+void TestTrasmettitore::portaNonValida() {
+    configura("127.0.0.1", "abc");
+    trasmettitore_->Img_Pulsante_Click(0);
+    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonInviato, QMessageBox::Warning));
+    QVERIFY(!aiuti::messaggioAperto());
+}
+
+void TestTrasmettitore::suonoSoloSeConfigurato() {
+    configura("127.0.0.1", QString::number(portaChiusa()));
+    trasmettitore_->chiudi();
+    QSignalSpy concluse(trasmettitore_.get(), &Trasmettitore::consegnaConclusa);
+    trasmettitore_->Img_Pulsante_Click(0);
+    QVERIFY(!trasmettitore_->suono().creato());
+    QTRY_COMPARE(concluse.size(), 1);
+    while (aiuti::messaggioAperto())
+        aiuti::messaggioAperto()->close();
+
+    configura("127.0.0.1", QString::number(portaChiusa()), "suono=manca.wav\n");
+    trasmettitore_->Img_Pulsante_Click(0); // a missing file is silent: no message of its own
+    QVERIFY(trasmettitore_->suono().creato());
+}
+
+QTEST_MAIN(TestTrasmettitore)
+#include "tst_trasmettitore.moc"
