@@ -78,7 +78,9 @@ std::optional<SettingsLock> SettingsLock::acquire(const std::string& settingsPat
     return SettingsLock(fd);
 }
 
-SettingsLock::SettingsLock(SettingsLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+SettingsLock::SettingsLock(SettingsLock&& other) noexcept : fd_(other.fd_) {
+    other.fd_ = -1;
+}
 
 SettingsLock::~SettingsLock() {
     if (fd_ >= 0)
@@ -107,14 +109,17 @@ std::optional<std::string> readFile(const std::string& path) {
     return content;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes) {
+bool writeFileAtomically(const std::string& path, std::string_view bytes,
+                         std::optional<unsigned> requestedMode) {
     const std::string target = resolvedPath(path);
     std::string temp = folderOf(target) + "/." + nameOf(target) + ".XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat old{};
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : modeForNewFile();
+    struct stat old {};
+    const mode_t mode = requestedMode                       ? static_cast<mode_t>(*requestedMode)
+                        : ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777)
+                                                            : modeForNewFile();
     const bool written = fchmod(fd, mode) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
@@ -129,15 +134,20 @@ IniDocument loadDocument(const std::string& path) {
     return IniDocument::fromBytes(readFile(path).value_or(std::string()));
 }
 
-bool writeValueLocked(const std::string& path, std::string_view section, std::string_view key,
-                      std::string_view value) {
+bool writeValuesLocked(const std::string& path, const std::vector<Valore>& valori) {
     const auto existing = readFile(path);
     if (!existing && access(path.c_str(), F_OK) == 0)
         return false; // present but unreadable: rewriting it would lose what it holds
     auto doc = IniDocument::fromBytes(existing.value_or(std::string()));
-    if (!doc.setValue(section, key, value))
-        return true;
-    return writeFileAtomically(path, doc.toBytes());
+    bool changed = false;
+    for (const auto& v : valori)
+        changed = doc.setValue(v.sezione, v.chiave, v.valore) || changed;
+    return !changed || writeFileAtomically(path, doc.toBytes());
+}
+
+bool writeValueLocked(const std::string& path, std::string_view section, std::string_view key,
+                      std::string_view value) {
+    return writeValuesLocked(path, {{std::string(section), std::string(key), std::string(value)}});
 }
 
 } // namespace pulsiero::ini
@@ -153,6 +163,11 @@ bool ScriviIni(std::string_view section, std::string_view key, std::string_view 
                const std::string& path) {
     const auto lock = ini::SettingsLock::acquire(path);
     return lock && ini::writeValueLocked(path, section, key, value);
+}
+
+bool ScriviIni(const std::vector<ini::Valore>& valori, const std::string& path) {
+    const auto lock = ini::SettingsLock::acquire(path);
+    return lock && ini::writeValuesLocked(path, valori);
 }
 
 } // namespace pulsiero

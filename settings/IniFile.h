@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pulsiero::ini {
 
@@ -12,14 +13,14 @@ namespace pulsiero::ini {
 // that a read-change-write of the file is never interleaved with another's. The lock is a hidden
 // file beside the settings file: the settings file itself is replaced on every write.
 class SettingsLock {
-public:
+  public:
     static std::optional<SettingsLock> acquire(const std::string& settingsPath);
     SettingsLock(SettingsLock&& other) noexcept;
     SettingsLock& operator=(SettingsLock&&) = delete;
     SettingsLock(const SettingsLock&) = delete;
     ~SettingsLock();
 
-private:
+  private:
     explicit SettingsLock(int fd) : fd_(fd) {}
     int fd_ = -1;
 };
@@ -29,12 +30,21 @@ std::optional<std::string> readFile(const std::string& path);
 
 // Replaces the file with bytes through a temporary file in the same folder, flushed to disk and
 // renamed over it: a crash or a full disk leaves the old file or the new one, never a part.
-bool writeFileAtomically(const std::string& path, std::string_view bytes);
+// mode, when given, replaces the file's permissions; otherwise an existing file keeps its own.
+bool writeFileAtomically(const std::string& path, std::string_view bytes,
+                         std::optional<unsigned> mode = std::nullopt);
 
 // A missing or unreadable file reads as an empty document.
 IniDocument loadDocument(const std::string& path);
 
-// Sets one value with the caller already holding the file's SettingsLock.
+struct Valore {
+    std::string sezione;
+    std::string chiave;
+    std::string valore;
+};
+
+// Sets values, in order, in one write, with the caller already holding the file's SettingsLock.
+bool writeValuesLocked(const std::string& path, const std::vector<Valore>& valori);
 bool writeValueLocked(const std::string& path, std::string_view section, std::string_view key,
                       std::string_view value);
 
@@ -51,5 +61,8 @@ std::string LeggiIni(std::string_view section, std::string_view key, std::string
 // could not be written, in which case it is left as it was.
 bool ScriviIni(std::string_view section, std::string_view key, std::string_view value,
                const std::string& path);
+
+// Stores several values in one write: the file ends up holding all of them or none.
+bool ScriviIni(const std::vector<ini::Valore>& valori, const std::string& path);
 
 } // namespace pulsiero

@@ -1,0 +1,54 @@
+#include "desktop/CollegamentoDesktop.h"
+
+#include "desktop/VoceDesktop.h"
+#include "settings/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace pulsiero {
+
+CollegamentoDesktop::CollegamentoDesktop(const QString& cartella, const QString& eseguibile)
+    : cartella_(cartella), eseguibile_(eseguibile) {}
+
+QString CollegamentoDesktop::cartellaPredefinita() {
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+QString CollegamentoDesktop::percorso() const {
+    return cartella_ + QStringLiteral("/Pulsiero.desktop");
+}
+
+QString CollegamentoDesktop::icona() const {
+    const QDir cartellaExe = QFileInfo(eseguibile_).absoluteDir();
+    const QString nome = QStringLiteral("pulsiero.svg");
+    for (const QString& candidato :
+         {cartellaExe.filePath(nome),
+          cartellaExe.filePath(QStringLiteral("../share/icons/hicolor/scalable/apps/") + nome)})
+        if (QFileInfo::exists(candidato))
+            return QFileInfo(candidato).canonicalFilePath();
+    return QStringLiteral("pulsiero");
+}
+
+bool CollegamentoDesktop::crea() const {
+    const QString testo = voceDesktop(QStringLiteral("Pulsiero"), eseguibile_, icona(),
+                                      QStringLiteral("Telecomando software a codice variabile"));
+    const std::string file = QFile::encodeName(percorso()).toStdString();
+    if (!ini::writeFileAtomically(file, testo.toStdString(), 0755))
+        return false;
+    // GNOME's desktop starts only launchers marked trusted; elsewhere gio is simply absent.
+    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+    if (!gio.isEmpty())
+        QProcess::execute(gio, {QStringLiteral("set"), percorso(),
+                                QStringLiteral("metadata::trusted"), QStringLiteral("true")});
+    return true;
+}
+
+bool CollegamentoDesktop::elimina() const {
+    return QFile::remove(percorso()) || !QFileInfo::exists(percorso());
+}
+
+} // namespace pulsiero

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace pulsiero {
+
+// An executable's path as the Exec key of a desktop entry wants it: quoted and escaped by the
+// Desktop Entry rules when it holds reserved characters, with "%" doubled.
+QString execDesktop(const QString& eseguibile);
+
+// The text of a desktop entry that starts the executable.
+QString voceDesktop(const QString& nome, const QString& eseguibile, const QString& icona,
+                    const QString& commento);
+
+} // namespace pulsiero

@@ -1,0 +1,326 @@
+#include "ui/Frm_Pulsiero.h"
+
+#include "settings/Frm_Configurazione.h"
+#include "settings/PercorsoImpostazioni.h"
+#include "ui/Contorno.h"
+#include "ui/Frm_About.h"
+#include "ui/ImmagineSvg.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMouseEvent>
+
+namespace pulsiero {
+
+namespace {
+
+constexpr QSize kAreaClient{203, 304};
+constexpr QRect kSfondo{0, 0, 202, 310};
+constexpr QRect kInvio{88, 16, 32, 32};
+constexpr QRect kEtichetta{32, 216, 137, 17};
+constexpr std::array<QRect, 4> kTasti{
+    {{50, 73, 36, 37}, {112, 73, 36, 37}, {50, 136, 36, 37}, {112, 136, 36, 37}}};
+constexpr std::array<QRect, 4> kContorni{
+    {{55, 80, 25, 25}, {117, 80, 25, 25}, {55, 143, 25, 25}, {117, 143, 25, 25}}};
+
+QString nomeIndicizzato(const char* nome, int indice) {
+    return QStringLiteral("%1_%2").arg(QLatin1String(nome)).arg(indice);
+}
+
+// The keys 1 to 4 of the keyboard, main row or keypad, press the matching key.
+int tastoDaTastiera(const QKeyEvent* evento) {
+    const int k = evento->key();
+    return (k >= Qt::Key_1 && k <= Qt::Key_4) ? k - Qt::Key_1 : -1;
+}
+
+} // namespace
+
+Ambiente Ambiente::predefinito() {
+    return {percorsoImpostazioni(), QCoreApplication::applicationFilePath(),
+            AvvioAutomatico::cartellaPredefinita(), CollegamentoDesktop::cartellaPredefinita()};
+}
+
+Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
+    : QMainWindow(parent), ambiente_(ambiente), configurazione_(ambiente.percorsoIni, messaggi_),
+      trasmettitore_(configurazione_, messaggi_),
+      tray_(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg"))), uscita_(tray_, trasmettitore_),
+      avvioAutomatico_(ambiente.cartellaAutostart, ambiente.eseguibile),
+      collegamento_(ambiente.cartellaDesktop, ambiente.eseguibile),
+      trayDisponibile_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
+    setObjectName(QStringLiteral("Frm_Pulsiero"));
+    setWindowTitle(QStringLiteral("Pulsiero"));
+    setWindowIcon(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg")));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    creaControlli();
+    menu_ = MenuPrincipale::crea(menuBar());
+    collegaMenu();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(&configurazione_, &Configurazione::caricata, this, &Frm_Pulsiero::applicaTesti);
+    connect(&tray_, &IconaTray::apriRichiesto, this, [this] { NascondiFinestra(false); });
+    connect(&tray_, &IconaTray::fineRichiesta, this, [this] { uscita_.FineProgramma(); });
+}
+
+Frm_Pulsiero::~Frm_Pulsiero() = default;
+
+void Frm_Pulsiero::creaControlli() {
+    auto* area = new QWidget(this);
+    area->setObjectName(QStringLiteral("AreaClient"));
+    area->setFixedSize(kAreaClient);
+    setCentralWidget(area);
+
+    // Created bottom to top: the picture, the keys, the label, the indicator, the outlines.
+    Img_Sfondo_ = new ImmagineSvg(QStringLiteral(":/pulsiero/telecomando.svg"), area);
+    Img_Sfondo_->setObjectName(QStringLiteral("Img_Sfondo"));
+    Img_Sfondo_->setGeometry(kSfondo);
+    Img_Sfondo_->setMouseTracking(true);
+    Img_Sfondo_->installEventFilter(this);
+
+    for (int i = 0; i < 4; ++i) {
+        auto* tasto = new QWidget(area);
+        tasto->setObjectName(nomeIndicizzato("Img_Pulsante", i));
+        tasto->setGeometry(kTasti[i]);
+        tasto->setMouseTracking(true);
+        tasto->setCursor(Qt::PointingHandCursor);
+        tasto->setToolTip(QStringLiteral("Tasto %1").arg(i + 1));
+        tasto->setAccessibleName(tasto->toolTip());
+        tasto->installEventFilter(this);
+        Img_Pulsante_[i] = tasto;
+    }
+
+    Lab_Pulsiero_ = new QLabel(QStringLiteral("000"), area);
+    Lab_Pulsiero_->setObjectName(QStringLiteral("Lab_Pulsiero"));
+    Lab_Pulsiero_->setGeometry(kEtichetta);
+    Lab_Pulsiero_->setAlignment(Qt::AlignCenter);
+    Lab_Pulsiero_->setStyleSheet(
+        QStringLiteral("color: %1; background: transparent;").arg(kGrigioChiaro.name()));
+    Lab_Pulsiero_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    Img_Invio_ = new ImmagineSvg(QStringLiteral(":/pulsiero/invio.svg"), area);
+    Img_Invio_->setObjectName(QStringLiteral("Img_Invio"));
+    Img_Invio_->setGeometry(kInvio);
+    Img_Invio_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    for (int i = 0; i < 4; ++i) {
+        Shp_Bianco_[i] = new Contorno(area);
+        Shp_Bianco_[i]->setObjectName(nomeIndicizzato("Shp_Bianco", i));
+        Shp_Bianco_[i]->setGeometry(kContorni[i]);
+    }
+}
+
+void Frm_Pulsiero::collegaMenu() {
+    connect(menu_.MenuFine, &QAction::triggered, this, [this] { uscita_.FineProgramma(); });
+    connect(menu_.MenuAvvioAuto, &QAction::triggered, this, &Frm_Pulsiero::MenuAvvioAuto_Click);
+    connect(menu_.MenuCreaCollegamento, &QAction::triggered, this,
+            [this] { collegamento_.crea(); });
+    connect(menu_.MenuEliminaCollegamento, &QAction::triggered, this,
+            [this] { collegamento_.elimina(); });
+    connect(menu_.MenuInitCom, &QAction::triggered, this,
+            [this] { configurazione_.CaricaConfigurazione(true); });
+    connect(menu_.MenuConfigura, &QAction::triggered, this, &Frm_Pulsiero::MenuConfigura_Click);
+    connect(menu_.MenuInformazioni, &QAction::triggered, this,
+            &Frm_Pulsiero::MenuInformazioni_Click);
+}
+
+void Frm_Pulsiero::impostaTrayDisponibile(std::function<bool()> disponibile) {
+    trayDisponibile_ = std::move(disponibile);
+}
+
+void Frm_Pulsiero::Form_Load() {
+    caricamento_ = true;
+    about_ = std::make_unique<Frm_About>();
+    connect(about_.get(), &Frm_About::chiuso, this, [this] {
+        setEnabled(true);
+        activateWindow();
+        setFocus();
+    });
+    dialogo_ = std::make_unique<Frm_Configurazione>(configurazione_, messaggi_);
+    connect(dialogo_.get(), &Frm_Configurazione::chiuso, this, [this] {
+        setEnabled(true);
+        activateWindow();
+        setFocus();
+    });
+    configurazione_.CaricaConfigurazione(false);
+    NascondiContorni();
+    // The random generator was seeded from the clock when the transmitter was created.
+    tray_.AggiungiIcona();
+    const bool avvioAuto = avvioAutomatico_.LeggiAvvioAuto();
+    menu_.MenuAvvioAuto->setChecked(avvioAuto);
+    NascondiFinestra(avvioAuto);
+    caricamento_ = false;
+}
+
+void Frm_Pulsiero::NascondiFinestra(bool nascondi) {
+    if (nascondi && !trayDisponibile_()) {
+        // Nothing could bring a hidden window back: start as an ordinary minimised window.
+        showMinimized();
+        return;
+    }
+    if (nascondi) {
+        setWindowState(Qt::WindowMinimized);
+        hide();
+        return;
+    }
+    setWindowState(Qt::WindowNoState);
+    show();
+    raise();
+    activateWindow();
+}
+
+void Frm_Pulsiero::applicaTesti(const Impostazioni::TestiPulsiero& testi) {
+    VisualizzaInvio(false);
+    Lab_Pulsiero_->setText(QString::fromStdString(testi.nome));
+    for (int i = 0; i < 4; ++i) {
+        const QString descrizione = QString::fromStdString(testi.tasti[i]);
+        if (descrizione.isEmpty())
+            continue; // an empty description keeps the one shown so far
+        Img_Pulsante_[i]->setToolTip(descrizione);
+        Img_Pulsante_[i]->setAccessibleName(descrizione);
+    }
+}
+
+bool Frm_Pulsiero::eventFilter(QObject* oggetto, QEvent* evento) {
+    if (oggetto == Img_Sfondo_ && evento->type() == QEvent::MouseMove) {
+        Img_Sfondo_MouseMove();
+        return false;
+    }
+    for (int i = 0; i < 4; ++i)
+        if (oggetto == Img_Pulsante_[i])
+            return eventoTasto(i, evento);
+    return QMainWindow::eventFilter(oggetto, evento);
+}
+
+// Qt grabs the mouse for the key pressed until the button is released, so a press and its
+// release always pair on one key, wherever the pointer goes meanwhile.
+bool Frm_Pulsiero::eventoTasto(int indice, QEvent* evento) {
+    switch (evento->type()) {
+    case QEvent::MouseMove:
+        Img_Pulsante_MouseMove(indice);
+        return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: // a quick second press is a press of its own
+        Img_Pulsante_MouseDown(indice);
+        return true;
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(evento);
+        Img_Pulsante_MouseUp(indice);
+        const bool sulTasto = Img_Pulsante_[indice]->rect().contains(mouse->position().toPoint());
+        if (mouse->button() == Qt::LeftButton && sulTasto)
+            trasmettitore_.Img_Pulsante_Click(indice);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void Frm_Pulsiero::Img_Sfondo_MouseMove() {
+    VisualizzaInvio(false);
+    NascondiContorni();
+}
+
+void Frm_Pulsiero::Img_Pulsante_MouseMove(int indice) {
+    NascondiContorni();
+    Shp_Bianco_[indice]->show();
+}
+
+void Frm_Pulsiero::Img_Pulsante_MouseDown(int indice) {
+    VisualizzaInvio(true);
+    ColoreContorno(indice, kAcquaChiaro);
+}
+
+void Frm_Pulsiero::Img_Pulsante_MouseUp(int indice) {
+    VisualizzaInvio(false);
+    ColoreContorno(indice, kTeal);
+}
+
+void Frm_Pulsiero::NascondiContorni() {
+    for (Contorno* contorno : Shp_Bianco_)
+        contorno->hide();
+}
+
+void Frm_Pulsiero::ColoreContorno(int indice, const QColor& colore) {
+    Shp_Bianco_[indice]->impostaColore(colore);
+}
+
+void Frm_Pulsiero::VisualizzaInvio(bool visibile) {
+    Img_Invio_->setVisible(visibile);
+}
+
+void Frm_Pulsiero::keyPressEvent(QKeyEvent* evento) {
+    const int indice = tastoDaTastiera(evento);
+    if (indice < 0 || evento->isAutoRepeat() || tastoTastiera_ >= 0) {
+        QMainWindow::keyPressEvent(evento);
+        return;
+    }
+    tastoTastiera_ = indice;
+    Img_Pulsante_MouseMove(indice);
+    Img_Pulsante_MouseDown(indice);
+}
+
+void Frm_Pulsiero::keyReleaseEvent(QKeyEvent* evento) {
+    const int indice = tastoDaTastiera(evento);
+    if (indice < 0 || evento->isAutoRepeat() || indice != tastoTastiera_) {
+        QMainWindow::keyReleaseEvent(evento);
+        return;
+    }
+    tastoTastiera_ = -1;
+    Img_Pulsante_MouseUp(indice);
+    trasmettitore_.Img_Pulsante_Click(indice);
+}
+
+void Frm_Pulsiero::closeEvent(QCloseEvent* evento) {
+    // Closing the window always ends the program, through the one exit routine.
+    evento->ignore();
+    uscita_.FineProgramma();
+}
+
+void Frm_Pulsiero::MenuAvvioAuto_Click() {
+    // Qt has already flipped the tick; it must change only on a confirmed change of the entry.
+    const bool spuntato = !menu_.MenuAvvioAuto->isChecked();
+    menu_.MenuAvvioAuto->setChecked(spuntato);
+    if (caricamento_)
+        return;
+    if (!spuntato) {
+        if (avvioAutomatico_.LeggiAvvioAuto())
+            return;
+        if (avvioAutomatico_.scrivi())
+            menu_.MenuAvvioAuto->setChecked(true);
+        else
+            messaggi_.avviso(QStringLiteral("Pulsiero"),
+                             QStringLiteral("Attenzione: Il programma non può essere inserito "
+                                            "nella tray bar."));
+        return;
+    }
+    if (!avvioAutomatico_.LeggiAvvioAuto())
+        return;
+    if (avvioAutomatico_.elimina())
+        menu_.MenuAvvioAuto->setChecked(false);
+    else
+        messaggi_.errore(QStringLiteral("Pulsiero"),
+                         QStringLiteral("Attenzione: Il programma è già stato inserito nella "
+                                        "tray bar."));
+}
+
+void Frm_Pulsiero::MenuConfigura_Click() {
+    trasmettitore_.chiudi();
+    Frm_Configurazione::TestiFinestra testi;
+    testi.nome = Lab_Pulsiero_->text();
+    for (int i = 0; i < 4; ++i)
+        testi.tasti[i] = Img_Pulsante_[i]->toolTip();
+    setEnabled(false);
+    dialogo_->apri(testi);
+}
+
+void Frm_Pulsiero::MenuInformazioni_Click() {
+    setEnabled(false);
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+} // namespace pulsiero
