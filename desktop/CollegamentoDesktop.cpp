@@ -41,9 +41,12 @@ bool CollegamentoDesktop::crea() const {
         return false;
     // GNOME's desktop starts only launchers marked trusted; elsewhere gio is simply absent.
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
-    if (!gio.isEmpty())
-        QProcess::execute(gio, {QStringLiteral("set"), percorso(),
-                                QStringLiteral("metadata::trusted"), QStringLiteral("true")});
+    if (!gio.isEmpty()) {
+        QProcess processo; // its output is captured and dropped: a refusal is no matter
+        processo.start(gio, {QStringLiteral("set"), percorso(), QStringLiteral("metadata::trusted"),
+                             QStringLiteral("true")});
+        processo.waitForFinished(2000);
+    }
     return true;
 }
 

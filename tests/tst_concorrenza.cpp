@@ -8,7 +8,7 @@
 // Two copies of the program pressing keys on one settings file.
 class TestConcorrenza : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void dueProcessiMaiLoStessoPasso();
 };
 
@@ -26,8 +26,8 @@ void TestConcorrenza::dueProcessiMaiLoStessoPasso() {
     // Meanwhile the file must always read whole: the address never goes missing.
     int reads = 0;
     while (first.state() != QProcess::NotRunning || second.state() != QProcess::NotRunning) {
-        const auto address = pulsiero::LeggiIni("Server", "Indirizzo", "<missing>",
-                                                path.toStdString());
+        const auto address =
+            pulsiero::LeggiIni("Server", "Indirizzo", "<missing>", path.toStdString());
         QCOMPARE(QString::fromStdString(address), QStringLiteral("127.0.0.1"));
         ++reads;
         first.waitForFinished(1);

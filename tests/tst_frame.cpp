@@ -15,7 +15,7 @@ Q_DECLARE_METATYPE(std::optional<std::int32_t>)
 // The command frame, the step counter's rules, and CreaComando on a real settings file.
 class TestFrame : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void costruzione_data();
     void costruzione();
     void passo_data();
@@ -43,8 +43,7 @@ void TestFrame::costruzione_data() {
     QTest::newRow("keys 1 to 4 (index 3)") << 1 << 1 << 3 << 0 << 0 << 1 << "FFFFE7E1C7FFFFFFFE6";
     QTest::newRow("transmitter 127") << 1 << 127 << 0 << 0 << 0 << 1 << "FFFFE01F7FFFFFFFE1";
     QTest::newRow("transmitter 128") << 1 << 128 << 0 << 0 << 0 << 1 << "FFFFEFF1F7FFFFFFFE2";
-    QTest::newRow("receiver 1048575")
-        << 1048575 << 1 << 0 << 0 << 0 << 1 << "07E1F7FFFFFFFE1";
+    QTest::newRow("receiver 1048575") << 1048575 << 1 << 0 << 0 << 0 << 1 << "07E1F7FFFFFFFE1";
     QTest::newRow("step 0") << 1 << 1 << 0 << 0 << 0 << 0 << "FFFFE7E1F7FFFFFFFF2";
     QTest::newRow("negative step") << 1 << 1 << 0 << 0 << 0 << -2 << "FFFFE7E1F7FFFFFF000010";
     QTest::newRow("random 15") << 1 << 1 << 0 << 0 << 15 << 1 << "FFFFE7E1F7FF0FFFFE2";
@@ -97,10 +96,8 @@ void TestFrame::esempio_data() {
     QTest::newRow("stored 0") << QByteArray("[Pulsiero]\r\nPasso=0\r\n") << "FFFFE7E1F589AFFFFE8"
                               << QByteArray("[Pulsiero]\r\nPasso=1\r\n");
     QTest::newRow("stored 65535") << QByteArray("[Pulsiero]\nPasso=65535\n")
-                                  << "FFFFE7E1F589AFFFFE8"
-                                  << QByteArray("[Pulsiero]\nPasso=1\n");
-    QTest::newRow("stored -3") << QByteArray("[Pulsiero]\nPasso=-3\n")
-                               << "FFFFE7E1F589AFFF000015"
+                                  << "FFFFE7E1F589AFFFFE8" << QByteArray("[Pulsiero]\nPasso=1\n");
+    QTest::newRow("stored -3") << QByteArray("[Pulsiero]\nPasso=-3\n") << "FFFFE7E1F589AFFF000015"
                                << QByteArray("[Pulsiero]\nPasso=-2\n");
 }
 

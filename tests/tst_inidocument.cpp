@@ -7,7 +7,7 @@ using pulsiero::ini::IniDocument;
 // The reading and editing rules of the settings file, on documents held in memory.
 class TestIniDocument : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void lettura_data();
     void lettura();
     void valoreLungoTagliato();
@@ -26,44 +26,95 @@ void TestIniDocument::lettura_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected"); // "<none>" when missing
 
-    QTest::newRow("missing file") << QByteArray() << "S" << "k" << "<none>";
-    QTest::newRow("plain") << QByteArray("[S]\nk=v\n") << "S" << "k" << "v";
-    QTest::newRow("case of names") << QByteArray("[server]\nPORTA=7\n") << "Server" << "porta"
+    QTest::newRow("missing file") << QByteArray() << "S"
+                                  << "k"
+                                  << "<none>";
+    QTest::newRow("plain") << QByteArray("[S]\nk=v\n") << "S"
+                           << "k"
+                           << "v";
+    QTest::newRow("case of names") << QByteArray("[server]\nPORTA=7\n") << "Server"
+                                   << "porta"
                                    << "7";
     QTest::newRow("blanks around names") << QByteArray("[ \tS \t]\n \tk \t= v \t\n") << "S"
-                                         << "k" << "v";
-    QTest::newRow("empty value") << QByteArray("[S]\nk=\n") << "S" << "k" << "";
-    QTest::newRow("blank value") << QByteArray("[S]\nk=  \t \n") << "S" << "k" << "";
-    QTest::newRow("double quotes") << QByteArray("[S]\nk= \"a b\" \n") << "S" << "k" << "a b";
-    QTest::newRow("single quotes") << QByteArray("[S]\nk='x'\n") << "S" << "k" << "x";
-    QTest::newRow("unmatched quotes") << QByteArray("[S]\nk=\"x'\n") << "S" << "k" << "\"x'";
-    QTest::newRow("one pair only") << QByteArray("[S]\nk=\"\"x\"\"\n") << "S" << "k"
+                                         << "k"
+                                         << "v";
+    QTest::newRow("empty value") << QByteArray("[S]\nk=\n") << "S"
+                                 << "k"
+                                 << "";
+    QTest::newRow("blank value") << QByteArray("[S]\nk=  \t \n") << "S"
+                                 << "k"
+                                 << "";
+    QTest::newRow("double quotes") << QByteArray("[S]\nk= \"a b\" \n") << "S"
+                                   << "k"
+                                   << "a b";
+    QTest::newRow("single quotes") << QByteArray("[S]\nk='x'\n") << "S"
+                                   << "k"
+                                   << "x";
+    QTest::newRow("unmatched quotes") << QByteArray("[S]\nk=\"x'\n") << "S"
+                                      << "k"
+                                      << "\"x'";
+    QTest::newRow("one pair only") << QByteArray("[S]\nk=\"\"x\"\"\n") << "S"
+                                   << "k"
                                    << "\"x\"";
-    QTest::newRow("value after first =") << QByteArray("[S]\nk=a=b\n") << "S" << "k" << "a=b";
-    QTest::newRow("no inline comment") << QByteArray("[S]\nk=v ; c\n") << "S" << "k" << "v ; c";
-    QTest::newRow("line without =") << QByteArray("[S]\nk\n") << "S" << "k" << "<none>";
-    QTest::newRow("comment ;") << QByteArray("[S]\n;k=v\n") << "S" << "k" << "<none>";
-    QTest::newRow("comment #") << QByteArray("[S]\n # k=v\n") << "S" << "k" << "<none>";
-    QTest::newRow("first duplicate key") << QByteArray("[S]\nk=1\nk=2\n") << "S" << "k" << "1";
-    QTest::newRow("only first section") << QByteArray("[S]\na=1\n[S]\nk=2\n") << "S" << "k"
+    QTest::newRow("value after first =") << QByteArray("[S]\nk=a=b\n") << "S"
+                                         << "k"
+                                         << "a=b";
+    QTest::newRow("no inline comment") << QByteArray("[S]\nk=v ; c\n") << "S"
+                                       << "k"
+                                       << "v ; c";
+    QTest::newRow("line without =") << QByteArray("[S]\nk\n") << "S"
+                                    << "k"
+                                    << "<none>";
+    QTest::newRow("comment ;") << QByteArray("[S]\n;k=v\n") << "S"
+                               << "k"
+                               << "<none>";
+    QTest::newRow("comment #") << QByteArray("[S]\n # k=v\n") << "S"
+                               << "k"
+                               << "<none>";
+    QTest::newRow("first duplicate key") << QByteArray("[S]\nk=1\nk=2\n") << "S"
+                                         << "k"
+                                         << "1";
+    QTest::newRow("only first section") << QByteArray("[S]\na=1\n[S]\nk=2\n") << "S"
+                                        << "k"
                                         << "<none>";
-    QTest::newRow("before first section") << QByteArray("k=1\n[S]\n") << "S" << "k"
+    QTest::newRow("before first section") << QByteArray("k=1\n[S]\n") << "S"
+                                          << "k"
                                           << "<none>";
-    QTest::newRow("bracket without close") << QByteArray("[S]\n[T\nk=1\n") << "S" << "k"
+    QTest::newRow("bracket without close") << QByteArray("[S]\n[T\nk=1\n") << "S"
+                                           << "k"
                                            << "1";
-    QTest::newRow("name ends at last ]") << QByteArray("[a]b]\nk=1\n") << "a]b" << "k" << "1";
-    QTest::newRow("key of another section") << QByteArray("[S]\n[T]\nk=1\n") << "S" << "k"
+    QTest::newRow("name ends at last ]") << QByteArray("[a]b]\nk=1\n") << "a]b"
+                                         << "k"
+                                         << "1";
+    QTest::newRow("key of another section") << QByteArray("[S]\n[T]\nk=1\n") << "S"
+                                            << "k"
                                             << "<none>";
-    QTest::newRow("CRLF") << QByteArray("[S]\r\nk=v\r\n") << "S" << "k" << "v";
-    QTest::newRow("CR") << QByteArray("[S]\rk=v\r") << "S" << "k" << "v";
-    QTest::newRow("mixed ends") << QByteArray("[S]\r\na=1\rk=v\nz=2") << "S" << "k" << "v";
-    QTest::newRow("no final newline") << QByteArray("[S]\nk=v") << "S" << "k" << "v";
-    QTest::newRow("trailing Ctrl-Z") << QByteArray("[S]\r\nk=v\x1A") << "S" << "k" << "v";
-    QTest::newRow("Ctrl-Z after newline") << QByteArray("[S]\r\nk=v\r\n\x1A") << "S" << "k"
+    QTest::newRow("CRLF") << QByteArray("[S]\r\nk=v\r\n") << "S"
+                          << "k"
+                          << "v";
+    QTest::newRow("CR") << QByteArray("[S]\rk=v\r") << "S"
+                        << "k"
+                        << "v";
+    QTest::newRow("mixed ends") << QByteArray("[S]\r\na=1\rk=v\nz=2") << "S"
+                                << "k"
+                                << "v";
+    QTest::newRow("no final newline") << QByteArray("[S]\nk=v") << "S"
+                                      << "k"
+                                      << "v";
+    QTest::newRow("trailing Ctrl-Z") << QByteArray("[S]\r\nk=v\x1A") << "S"
+                                     << "k"
+                                     << "v";
+    QTest::newRow("Ctrl-Z after newline") << QByteArray("[S]\r\nk=v\r\n\x1A") << "S"
+                                          << "k"
                                           << "v";
-    QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF[S]\nk=v\n") << "S" << "k" << "v";
-    QTest::newRow("UTF-8 text") << QByteArray("[S]\nk=perché\n") << "S" << "k" << "perché";
-    QTest::newRow("Windows-1252 text") << QByteArray("[S]\nk=perch\xE9 \x80\n") << "S" << "k"
+    QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF[S]\nk=v\n") << "S"
+                               << "k"
+                               << "v";
+    QTest::newRow("UTF-8 text") << QByteArray("[S]\nk=perché\n") << "S"
+                                << "k"
+                                << "perché";
+    QTest::newRow("Windows-1252 text") << QByteArray("[S]\nk=perch\xE9 \x80\n") << "S"
+                                       << "k"
                                        << "perché €";
 }
 
@@ -100,25 +151,23 @@ void TestIniDocument::scrittura_data() {
     QTest::addColumn<QByteArray>("after");
 
     QTest::newRow("new file") << QByteArray() << "v" << QByteArray("[S]\nk=v\n");
-    QTest::newRow("new section at end") << QByteArray("[A]\nx=1\n") << "v"
-                                        << QByteArray("[A]\nx=1\n[S]\nk=v\n");
+    QTest::newRow("new section at end")
+        << QByteArray("[A]\nx=1\n") << "v" << QByteArray("[A]\nx=1\n[S]\nk=v\n");
     QTest::newRow("new section, no final newline")
         << QByteArray("[A]\r\nx=1") << "v" << QByteArray("[A]\r\nx=1\r\n[S]\r\nk=v\r\n");
     QTest::newRow("new key after last line of section")
-        << QByteArray("[S]\na=1\n\n[T]\nb=2\n") << "v"
-        << QByteArray("[S]\na=1\nk=v\n\n[T]\nb=2\n");
+        << QByteArray("[S]\na=1\n\n[T]\nb=2\n") << "v" << QByteArray("[S]\na=1\nk=v\n\n[T]\nb=2\n");
     QTest::newRow("new key in first of duplicate sections")
         << QByteArray("[S]\na=1\n[S]\nb=2\n") << "v" << QByteArray("[S]\na=1\nk=v\n[S]\nb=2\n");
     QTest::newRow("new key, section without newline")
         << QByteArray("[S]") << "v" << QByteArray("[S]\nk=v\n");
-    QTest::newRow("replace keeps spelling")
-        << QByteArray("[ s ]\r\n  K = old\r\n; note\r\n") << "v"
-        << QByteArray("[ s ]\r\n  K =v\r\n; note\r\n");
-    QTest::newRow("replace first duplicate") << QByteArray("[S]\nk=1\nk=2\n") << "v"
-                                             << QByteArray("[S]\nk=v\nk=2\n");
+    QTest::newRow("replace keeps spelling") << QByteArray("[ s ]\r\n  K = old\r\n; note\r\n") << "v"
+                                            << QByteArray("[ s ]\r\n  K =v\r\n; note\r\n");
+    QTest::newRow("replace first duplicate")
+        << QByteArray("[S]\nk=1\nk=2\n") << "v" << QByteArray("[S]\nk=v\nk=2\n");
     QTest::newRow("empty value") << QByteArray("[S]\nk=1\n") << "" << QByteArray("[S]\nk=\n");
-    QTest::newRow("leading blanks dropped") << QByteArray() << "  \tv "
-                                            << QByteArray("[S]\nk=v \n");
+    QTest::newRow("leading blanks dropped")
+        << QByteArray() << "  \tv " << QByteArray("[S]\nk=v \n");
     QTest::newRow("CR file") << QByteArray("[A]\rx=1\r") << "v"
                              << QByteArray("[A]\rx=1\r[S]\rk=v\r");
     QTest::newRow("Ctrl-Z stays last") << QByteArray("[A]\r\nx=1\r\n\x1A") << "v"
@@ -148,7 +197,8 @@ void TestIniDocument::windows1252ConservatoInScrittura() {
     QVERIFY(doc.setValue("S", "t1", "Città €"));
     QCOMPARE(doc.toBytes(), std::string("[S]\r\nnome=Caff\xE8\r\nt1=Citt\xE0 \x80\r\n"));
     QVERIFY(doc.setValue("S", "t2", "łódź")); // outside the code page
-    QVERIFY(doc.toBytes().find("t2=?\xF3" "d?\r\n") != std::string::npos);
+    QVERIFY(doc.toBytes().find("t2=?\xF3"
+                               "d?\r\n") != std::string::npos);
 }
 
 void TestIniDocument::valoreNonUtf8() {

@@ -15,7 +15,7 @@ using namespace pulsiero;
 // LeggiIni and ScriviIni against real files: creation, atomic replacement, failures.
 class TestIniFile : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void letturaNonCreaIlFile();
     void scritturaCreaIlFile();
@@ -27,7 +27,7 @@ private slots:
     void collegamentoSimbolicoSeguito();
     void cartellaNonScrivibile();
 
-private:
+  private:
     std::string path(const char* name = "pulsiero.ini") const {
         return dir_->filePath(QString::fromLatin1(name)).toStdString();
     }
@@ -48,7 +48,9 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
-void TestIniFile::init() { dir_ = std::make_unique<QTemporaryDir>(); }
+void TestIniFile::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+}
 
 void TestIniFile::letturaNonCreaIlFile() {
     QCOMPARE(LeggiIni("Server", "Porta", "100", path()), std::string("100"));
@@ -74,10 +76,10 @@ void TestIniFile::scritturaConservaIlResto() {
 
 void TestIniFile::stessoValoreNonRiscriveIlFile() {
     write(path(), "[S]\nk=v\n");
-    struct stat before{};
+    struct stat before {};
     QCOMPARE(::stat(path().c_str(), &before), 0);
     QVERIFY(ScriviIni("S", "k", "v", path()));
-    struct stat after{};
+    struct stat after {};
     QCOMPARE(::stat(path().c_str(), &after), 0);
     QCOMPARE(after.st_ino, before.st_ino); // a rewrite would have renamed a new file over it
 }
@@ -93,7 +95,7 @@ void TestIniFile::scritturaFallitaLasciaIlFile() {
 void TestIniFile::limiteDimensioneAMetaScrittura() {
     const QByteArray before = "[S]\nk=" + QByteArray(4000, 'a') + "\n";
     write(path(), before);
-    struct rlimit old{};
+    struct rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;
@@ -112,7 +114,7 @@ void TestIniFile::permessiConservati() {
     write(path(), "[S]\nk=1\n");
     QCOMPARE(::chmod(path().c_str(), 0640), 0);
     QVERIFY(ScriviIni("S", "k", "2", path()));
-    struct stat st{};
+    struct stat st {};
     QCOMPARE(::stat(path().c_str(), &st), 0);
     QCOMPARE(st.st_mode & 07777, mode_t{0640});
 }
@@ -121,7 +123,7 @@ void TestIniFile::collegamentoSimbolicoSeguito() {
     write(path("real.ini"), "[S]\nk=1\n");
     QCOMPARE(::symlink(path("real.ini").c_str(), path().c_str()), 0);
     QVERIFY(ScriviIni("S", "k", "2", path()));
-    struct stat st{};
+    struct stat st {};
     QCOMPARE(::lstat(path().c_str(), &st), 0);
     QVERIFY(S_ISLNK(st.st_mode));
     QCOMPARE(content(path("real.ini")), QByteArray("[S]\nk=2\n"));

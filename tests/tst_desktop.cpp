@@ -1,0 +1,185 @@
+#include "Aiuti.h"
+#include "Ambienti.h"
+
+#include "desktop/VoceDesktop.h"
+
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace pulsiero;
+
+// Auto-start at logon and the desktop launcher, against real files in temporary folders.
+class TestDesktop : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    void exec_data();
+    void exec();
+    void attivaEDisattiva();
+    void statoAllAvvio_data();
+    void statoAllAvvio();
+    void cambiatoDaFuori();
+    void cartellaNonScrivibile();
+    void ignoratoDuranteIlCaricamento();
+    void collegamento();
+
+  private:
+    void avvia();
+    QString voce() const { return amb_->ambiente.cartellaAutostart + "/pulsiero.desktop"; }
+    QAction* avvioAuto() const { return finestra_->menu().MenuAvvioAuto; }
+
+    std::unique_ptr<AmbienteDiProva> amb_;
+    std::unique_ptr<Frm_Pulsiero> finestra_;
+};
+
+void TestDesktop::init() {
+    amb_ = std::make_unique<AmbienteDiProva>();
+}
+
+void TestDesktop::cleanup() {
+    while (QMessageBox* b = aiuti::messaggioAperto())
+        b->close();
+    finestra_.reset();
+    amb_.reset();
+}
+
+void TestDesktop::avvia() {
+    finestra_ = std::make_unique<Frm_Pulsiero>(amb_->ambiente);
+    finestra_->uscita().impostaTerminazione([](int) {});
+    finestra_->impostaTrayDisponibile([] { return true; });
+    finestra_->Form_Load();
+}
+
+void TestDesktop::exec_data() {
+    QTest::addColumn<QString>("percorso");
+    QTest::addColumn<QString>("exec");
+    QTest::newRow("plain") << "/usr/bin/pulsiero"
+                           << "/usr/bin/pulsiero";
+    QTest::newRow("blank") << "/home/a b/pulsiero"
+                           << "\"/home/a b/pulsiero\"";
+    QTest::newRow("dollar and quote") << "/x/$HOME\"q"
+                                      << "\"/x/\\\\$HOME\\\\\"q\"";
+    QTest::newRow("backslash") << "/x/a\\b"
+                               << "\"/x/a\\\\\\\\b\"";
+    QTest::newRow("percent") << "/x/100%"
+                             << "/x/100%%";
+}
+
+void TestDesktop::exec() {
+    QFETCH(QString, percorso);
+    QFETCH(QString, exec);
+    QCOMPARE(execDesktop(percorso), exec);
+}
+
+void TestDesktop::attivaEDisattiva() {
+    avvia();
+    QVERIFY(!avvioAuto()->isChecked());
+    avvioAuto()->trigger();
+    QVERIFY(avvioAuto()->isChecked());
+    const QByteArray testo = aiuti::leggiFile(voce());
+    QVERIFY(testo.startsWith("[Desktop Entry]\n"));
+    QVERIFY(testo.contains("\nExec=" + amb_->ambiente.eseguibile.toUtf8() + "\n"));
+    QVERIFY(!aiuti::messaggioAperto());
+
+    avvioAuto()->trigger();
+    QVERIFY(!avvioAuto()->isChecked());
+    QVERIFY(!QFile::exists(voce()));
+    QVERIFY(!aiuti::messaggioAperto());
+}
+
+void TestDesktop::statoAllAvvio_data() {
+    QTest::addColumn<QByteArray>("contenuto");
+    QTest::addColumn<bool>("acceso");
+    QTest::newRow("enabled") << QByteArray("[Desktop Entry]\nExec=/opt/p/pulsiero\n") << true;
+    QTest::newRow("empty Exec") << QByteArray("[Desktop Entry]\nExec=\n") << false;
+    QTest::newRow("no Exec") << QByteArray("[Desktop Entry]\nName=x\n") << false;
+    QTest::newRow("Hidden") << QByteArray("[Desktop Entry]\nExec=p\nHidden=true\n") << false;
+    QTest::newRow("GNOME disabled")
+        << QByteArray("[Desktop Entry]\nExec=p\nX-GNOME-Autostart-enabled=false\n") << false;
+}
+
+void TestDesktop::statoAllAvvio() {
+    QFETCH(QByteArray, contenuto);
+    QFETCH(bool, acceso);
+    QDir().mkpath(amb_->ambiente.cartellaAutostart);
+    aiuti::scriviFile(voce(), contenuto);
+    avvia();
+    QCOMPARE(avvioAuto()->isChecked(), acceso);
+    QCOMPARE(finestra_->isVisible(), !acceso);
+    if (!acceso) { // a click turns it on, rewriting the entry
+        avvioAuto()->trigger();
+        QVERIFY(avvioAuto()->isChecked());
+        QVERIFY(aiuti::leggiFile(voce()).contains("Exec=" + amb_->ambiente.eseguibile.toUtf8()));
+    }
+}
+
+void TestDesktop::cambiatoDaFuori() {
+    avvia();
+    QDir().mkpath(amb_->ambiente.cartellaAutostart);
+    aiuti::scriviFile(voce(), "[Desktop Entry]\nExec=/altro/pulsiero\n");
+    avvioAuto()->trigger(); // unticked, but the entry is there: nothing at all happens
+    QVERIFY(!avvioAuto()->isChecked());
+    QCOMPARE(aiuti::leggiFile(voce()), QByteArray("[Desktop Entry]\nExec=/altro/pulsiero\n"));
+
+    avvioAuto()->setChecked(true);
+    QFile::remove(voce());
+    avvioAuto()->trigger(); // ticked, but the entry is gone: nothing happens either
+    QVERIFY(avvioAuto()->isChecked());
+    QVERIFY(!QFile::exists(voce()));
+    QVERIFY(!aiuti::messaggioAperto());
+}
+
+void TestDesktop::cartellaNonScrivibile() {
+    QDir().mkpath(QFileInfo(amb_->ambiente.cartellaAutostart).path());
+    aiuti::scriviFile(amb_->ambiente.cartellaAutostart, "a file where the folder should be");
+    avvia();
+    avvioAuto()->trigger();
+    QVERIFY(aiuti::chiudiMessaggio(
+        QStringLiteral("Pulsiero"),
+        QStringLiteral("Attenzione: Il programma non può essere inserito nella tray bar."),
+        QMessageBox::Warning));
+    QVERIFY(!avvioAuto()->isChecked());
+}
+
+void TestDesktop::ignoratoDuranteIlCaricamento() {
+    finestra_ = std::make_unique<Frm_Pulsiero>(amb_->ambiente);
+    finestra_->impostaTrayDisponibile([] { return true; });
+    bool provato = false;
+    // The configuration's load runs inside the start-up; a click arriving then is ignored.
+    connect(&finestra_->configurazione(), &Configurazione::caricata, this, [&] {
+        QVERIFY(finestra_->Caricamento());
+        avvioAuto()->trigger();
+        provato = true;
+    });
+    finestra_->Form_Load();
+    QVERIFY(provato);
+    QVERIFY(!QFile::exists(voce()));
+    QVERIFY(!avvioAuto()->isChecked());
+}
+
+void TestDesktop::collegamento() {
+    avvia();
+    const QString file = amb_->ambiente.cartellaDesktop + "/Pulsiero.desktop";
+    QDir().mkpath(amb_->ambiente.cartellaDesktop);
+    finestra_->menu().MenuCreaCollegamento->trigger();
+    const QByteArray testo = aiuti::leggiFile(file);
+    QVERIFY(testo.contains("\nName=Pulsiero\n"));
+    QVERIFY(testo.contains("\nExec=" + amb_->ambiente.eseguibile.toUtf8() + "\n"));
+    QVERIFY(testo.contains("\nIcon="));
+    QVERIFY(QFileInfo(file).isExecutable());
+    QVERIFY(!aiuti::messaggioAperto());
+
+    finestra_->menu().MenuEliminaCollegamento->trigger();
+    QVERIFY(!QFile::exists(file));
+    finestra_->menu().MenuEliminaCollegamento->trigger(); // nothing to remove: still quiet
+    QVERIFY(!aiuti::messaggioAperto());
+    const QStringList resto =
+        QDir(amb_->dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    QCOMPARE(resto, (QStringList{"Scrivania"}));
+}
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"

@@ -1,0 +1,135 @@
+#include "Aiuti.h"
+#include "Ambienti.h"
+
+#include "ui/Frm_About.h"
+
+#include <QDesktopServices>
+#include <QPushButton>
+#include <QUrl>
+
+using namespace pulsiero;
+
+// Records the URLs the program hands to the desktop.
+class Gestore : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> aperti;
+  public slots:
+    void apri(const QUrl& url) { aperti << url; }
+};
+
+// The About window: texts, link, and its ways back to the main window.
+class TestFrmAbout : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    void testi();
+    void versione_data();
+    void versione();
+    void chiusura_data();
+    void chiusura();
+    void collegamentoEMail();
+    void sottolineatura();
+
+  private:
+    QLabel* label(const char* nome) const { return about()->findChild<QLabel*>(nome); }
+    Frm_About* about() const { return finestra_->about(); }
+
+    std::unique_ptr<AmbienteDiProva> amb_;
+    std::unique_ptr<Frm_Pulsiero> finestra_;
+};
+
+void TestFrmAbout::init() {
+    amb_ = std::make_unique<AmbienteDiProva>();
+    finestra_ = std::make_unique<Frm_Pulsiero>(amb_->ambiente);
+    finestra_->uscita().impostaTerminazione([](int) {});
+    finestra_->impostaTrayDisponibile([] { return true; });
+    finestra_->Form_Load();
+}
+
+void TestFrmAbout::cleanup() {
+    finestra_.reset();
+    amb_.reset();
+}
+
+void TestFrmAbout::testi() {
+    QVERIFY(!about()->isVisible());
+    finestra_->menu().MenuInformazioni->trigger();
+    QVERIFY(about()->isVisible());
+    QVERIFY(!finestra_->isEnabled());
+    QCOMPARE(about()->windowTitle(), QStringLiteral("Informazioni su..."));
+    QCOMPARE(about()->size(), QSize(413, 219));
+    QCOMPARE(label("lblProductName")->text(), QStringLiteral("Pulsiero Rolling Code"));
+    QCOMPARE(label("lblVersion")->text(), QStringLiteral("Versione 1.00"));
+    QVERIFY(
+        label("Lab_copy")->text().startsWith(QStringLiteral("© 2026 Pulsiero Rolling Code - ")));
+    QVERIFY(!label("Lab_Warning")->text().isEmpty());
+    QCOMPARE(label("Lab_EMail")->text(), QStringLiteral("pulsiero@example.org"));
+    QCOMPARE(label("Lab_EMail")->geometry(), QRect(8, 200, 100, 14));
+    QCOMPARE(label("lblProductName")->font().family(), QStringLiteral("Arial"));
+}
+
+void TestFrmAbout::versione_data() {
+    QTest::addColumn<int>("maggiore");
+    QTest::addColumn<int>("minore");
+    QTest::addColumn<int>("revisione");
+    QTest::addColumn<QString>("testo");
+    QTest::newRow("1.0.0") << 1 << 0 << 0 << "Versione 1.00";
+    QTest::newRow("2.3.10") << 2 << 3 << 10 << "Versione 2.310";
+    QTest::newRow("10.12.3") << 10 << 12 << 3 << "Versione 10.123";
+}
+
+void TestFrmAbout::versione() {
+    QFETCH(int, maggiore);
+    QFETCH(int, minore);
+    QFETCH(int, revisione);
+    QFETCH(QString, testo);
+    QCOMPARE(Frm_About::testoVersione(maggiore, minore, revisione), testo);
+}
+
+void TestFrmAbout::chiusura_data() {
+    QTest::addColumn<QString>("come");
+    QTest::newRow("OK") << "ok";
+    QTest::newRow("Enter") << "enter";
+    QTest::newRow("Esc") << "esc";
+    QTest::newRow("close button") << "close";
+}
+
+void TestFrmAbout::chiusura() {
+    QFETCH(QString, come);
+    finestra_->menu().MenuInformazioni->trigger();
+    if (come == "ok")
+        about()->findChild<QPushButton*>("cmdOK")->click();
+    else if (come == "enter")
+        QTest::keyClick(about(), Qt::Key_Return);
+    else if (come == "esc")
+        QTest::keyClick(about(), Qt::Key_Escape);
+    else
+        about()->close();
+    QVERIFY(!about()->isVisible());
+    QVERIFY(finestra_->isEnabled());
+    // Opened again, it shows the same texts.
+    finestra_->menu().MenuInformazioni->trigger();
+    QCOMPARE(label("lblVersion")->text(), QStringLiteral("Versione 1.00"));
+}
+
+void TestFrmAbout::collegamentoEMail() {
+    Gestore gestore;
+    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &gestore, "apri");
+    finestra_->menu().MenuInformazioni->trigger();
+    QTest::mouseClick(label("Lab_EMail"), Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+    QCOMPARE(gestore.aperti, QList<QUrl>{QUrl(QStringLiteral("mailto:pulsiero@example.org"))});
+}
+
+void TestFrmAbout::sottolineatura() {
+    finestra_->menu().MenuInformazioni->trigger();
+    QTest::mouseMove(label("Lab_EMail"), QPoint(5, 5));
+    QTRY_VERIFY(label("Lab_EMail")->font().underline());
+    QTest::mouseMove(about()->findChild<QWidget*>("Img_EMail"), QPoint(200, 5));
+    QTRY_VERIFY(!label("Lab_EMail")->font().underline());
+}
+
+QTEST_MAIN(TestFrmAbout)
+#include "tst_frm_about.moc"

@@ -1,0 +1,370 @@
+#include "Aiuti.h"
+#include "Ambienti.h"
+
+#include "settings/Frm_Configurazione.h"
+#include "settings/IniFile.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace pulsiero;
+
+// The settings dialog: its boxes and pages, the keyboard rules, closing, and the reset.
+class TestFrmConfigurazione : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    void controlli_data();
+    void controlli();
+    void aperturaRiempieLeCaselle();
+    void tastiera_data();
+    void tastiera();
+    void invioSpostaIlFuoco_data();
+    void invioSpostaIlFuoco();
+    void fuocoSelezionaTutto();
+    void incollaSoloCifre();
+    void chiusuraScriveTuttoERicarica();
+    void chiusuraCorreggeNumeri_data();
+    void chiusuraCorreggeNumeri();
+    void resetNo();
+    void resetSi();
+    void paginaConservata();
+
+  private:
+    void apri();
+    void chiudi();
+    QLineEdit* box(const char* nome) const {
+        return dialogo()->findChild<QLineEdit*>(QLatin1String(nome));
+    }
+    Frm_Configurazione* dialogo() const { return finestra_->dialogo(); }
+    std::string leggi(const char* sezione, const char* chiave) const {
+        return LeggiIni(sezione, chiave, "<none>", amb_->ambiente.percorsoIni.toStdString());
+    }
+
+    std::unique_ptr<AmbienteDiProva> amb_;
+    std::unique_ptr<Frm_Pulsiero> finestra_;
+};
+
+void TestFrmConfigurazione::init() {
+    amb_ = std::make_unique<AmbienteDiProva>();
+    aiuti::scriviFile(amb_->ambiente.percorsoIni,
+                      "; impostazioni\n[Server]\nIndirizzo=10.0.0.7\nPorta=2000\n"
+                      "[Pulsiero]\nnome=Cancello\nID_Pul=5\nID_Dis=777\nt3=Luce\n"
+                      "Suono=beep.wav\nPasso=12\n");
+    finestra_ = std::make_unique<Frm_Pulsiero>(amb_->ambiente);
+    finestra_->uscita().impostaTerminazione([](int) {});
+    finestra_->impostaTrayDisponibile([] { return true; });
+    finestra_->Form_Load();
+}
+
+void TestFrmConfigurazione::cleanup() {
+    while (QMessageBox* b = aiuti::messaggioAperto())
+        b->close();
+    finestra_.reset();
+    amb_.reset();
+}
+
+void TestFrmConfigurazione::apri() {
+    finestra_->menu().MenuConfigura->trigger();
+    QVERIFY(dialogo()->isVisible());
+    QVERIFY(!finestra_->isEnabled());
+}
+
+void TestFrmConfigurazione::chiudi() {
+    dialogo()->close();
+    QVERIFY(!dialogo()->isVisible());
+    QVERIFY(finestra_->isEnabled());
+}
+
+void TestFrmConfigurazione::controlli_data() {
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<int>("pagina");
+    QTest::addColumn<QRect>("posizione"); // relative to the tab control
+    QTest::addColumn<QString>("tooltip");
+    QTest::newRow("nome") << "Txt_NomePul_0" << 0 << QRect(96, 56, 185, 19) << "Nome del pulsiero";
+    QTest::newRow("tasto 1") << "Txt_NomePul_1" << 0 << QRect(96, 104, 185, 19)
+                             << "Descrizione della funzione del primo tasto";
+    QTest::newRow("tasto 4") << "Txt_NomePul_4" << 0 << QRect(96, 176, 185, 19)
+                             << "Descrizione della funzione del quarto tasto";
+    QTest::newRow("suono") << "Txt_NomePul_5" << 0 << QRect(96, 224, 185, 19)
+                           << "File sonoro per tasto premuto";
+    QTest::newRow("indirizzo") << "Txt_IP" << 1 << QRect(136, 64, 121, 19)
+                               << "Indirizzo IP del ricevitore. Esempio 192.168.1.1";
+    QTest::newRow("porta") << "Txt_Porta" << 1 << QRect(136, 96, 57, 19)
+                           << "Numero della porta di comunicazione. Sona validi i valori da 1 "
+                              "a 65535";
+    QTest::newRow("ricevitore") << "Txt_NumeroD" << 2 << QRect(200, 64, 81, 19)
+                                << "Numero del ricevitore. Sono validi i valori da 1 a 1048575";
+    QTest::newRow("pulsiero") << "Txt_NumeroT" << 2 << QRect(200, 96, 81, 19)
+                              << "Numero del pulsiero associato al ricevitore. Sono validi i "
+                                 "valori da 1 a 128";
+    QTest::newRow("reset") << "Cmd_Reset" << 2 << QRect(248, 216, 73, 25)
+                           << "Inizializza il pulsiero";
+}
+
+void TestFrmConfigurazione::controlli() {
+    QFETCH(QString, nome);
+    QFETCH(int, pagina);
+    QFETCH(QRect, posizione);
+    QFETCH(QString, tooltip);
+    apri();
+    QCOMPARE(dialogo()->windowTitle(), QStringLiteral("Configurazione Pulsiero"));
+    QCOMPARE(dialogo()->size(), QSize(363, 281));
+    QTabWidget* tab = dialogo()->SSTab();
+    QCOMPARE(tab->tabText(0) + tab->tabText(1) + tab->tabText(2),
+             QStringLiteral("PulsieroRicevitoreCodifica"));
+    QWidget* w = dialogo()->findChild<QWidget*>(nome);
+    QVERIFY(w);
+    QCOMPARE(w->parentWidget(), tab->widget(pagina));
+    QCOMPARE(QRect(w->mapTo(tab, QPoint(0, 0)), w->size()), posizione);
+    QCOMPARE(w->toolTip(), tooltip);
+}
+
+void TestFrmConfigurazione::aperturaRiempieLeCaselle() {
+    apri();
+    QCOMPARE(box("Txt_IP")->text(), QStringLiteral("10.0.0.7"));
+    QCOMPARE(box("Txt_Porta")->text(), QStringLiteral("2000"));
+    QCOMPARE(box("Txt_NomePul_0")->text(), QStringLiteral("Cancello"));
+    QCOMPARE(box("Txt_NomePul_1")->text(), QStringLiteral("Tasto 1"));
+    QCOMPARE(box("Txt_NomePul_3")->text(), QStringLiteral("Luce"));
+    QCOMPARE(box("Txt_NomePul_5")->text(), QStringLiteral("beep.wav"));
+    QCOMPARE(box("Txt_NumeroD")->text(), QStringLiteral("777"));
+    QCOMPARE(box("Txt_NumeroT")->text(), QStringLiteral("5"));
+    QCOMPARE(dialogo()->SSTab()->currentIndex(), 0);
+}
+
+void TestFrmConfigurazione::tastiera_data() {
+    QTest::addColumn<QString>("casella");
+    QTest::addColumn<QString>("iniziale");
+    QTest::addColumn<QString>("digitato"); // "\n" for Enter, "\b" for Backspace
+    QTest::addColumn<QString>("finale");
+    QTest::newRow("digits pass") << "Txt_Porta"
+                                 << ""
+                                 << "8080"
+                                 << "8080";
+    QTest::newRow("letters discarded") << "Txt_Porta"
+                                       << ""
+                                       << "8a0.-x 8"
+                                       << "808";
+    QTest::newRow("backspace works") << "Txt_NumeroT"
+                                     << ""
+                                     << "12\b3"
+                                     << "13";
+    QTest::newRow("port above max on Enter") << "Txt_Porta"
+                                             << "70000"
+                                             << "\n"
+                                             << "65535";
+    QTest::newRow("port 0 on Enter") << "Txt_Porta"
+                                     << "0"
+                                     << "\n"
+                                     << "1";
+    QTest::newRow("empty port on Enter") << "Txt_Porta"
+                                         << ""
+                                         << "\n"
+                                         << "1";
+    QTest::newRow("port at max stays") << "Txt_Porta"
+                                       << "65535"
+                                       << "\n"
+                                       << "65535";
+    QTest::newRow("receiver above max") << "Txt_NumeroD"
+                                        << "2000000"
+                                        << "\n"
+                                        << "1048575";
+    QTest::newRow("transmitter above max") << "Txt_NumeroT"
+                                           << "129"
+                                           << "\n"
+                                           << "128";
+    QTest::newRow("leading zeros survive") << "Txt_NumeroT"
+                                           << "007"
+                                           << "\n"
+                                           << "007";
+    QTest::newRow("address takes anything") << "Txt_IP"
+                                            << ""
+                                            << "a-b.c 1"
+                                            << "a-b.c 1";
+    QTest::newRow("name takes anything") << "Txt_NomePul_0"
+                                         << ""
+                                         << "Eta: 3!"
+                                         << "Eta: 3!";
+}
+
+void TestFrmConfigurazione::tastiera() {
+    QFETCH(QString, casella);
+    QFETCH(QString, iniziale);
+    QFETCH(QString, digitato);
+    QFETCH(QString, finale);
+    apri();
+    QLineEdit* b = box(casella.toLatin1().constData());
+    b->setText(iniziale);
+    b->setCursorPosition(iniziale.size());
+    for (const QChar c : digitato) {
+        if (c == QLatin1Char('\n'))
+            QTest::keyClick(b, Qt::Key_Return);
+        else if (c == QLatin1Char('\b'))
+            QTest::keyClick(b, Qt::Key_Backspace);
+        else
+            QTest::keyClick(b, c.toLatin1());
+    }
+    QCOMPARE(b->text(), finale);
+}
+
+void TestFrmConfigurazione::invioSpostaIlFuoco_data() {
+    QTest::addColumn<QString>("da");
+    QTest::addColumn<QString>("a");
+    QTest::newRow("name to key 1") << "Txt_NomePul_0"
+                                   << "Txt_NomePul_1";
+    QTest::newRow("key 4 to sound") << "Txt_NomePul_4"
+                                    << "Txt_NomePul_5";
+    QTest::newRow("sound back to name") << "Txt_NomePul_5"
+                                        << "Txt_NomePul_0";
+    QTest::newRow("address to port") << "Txt_IP"
+                                     << "Txt_Porta";
+    QTest::newRow("port back to address") << "Txt_Porta"
+                                          << "Txt_IP";
+    QTest::newRow("receiver to transmitter") << "Txt_NumeroD"
+                                             << "Txt_NumeroT";
+    QTest::newRow("transmitter to receiver") << "Txt_NumeroT"
+                                             << "Txt_NumeroD";
+}
+
+void TestFrmConfigurazione::invioSpostaIlFuoco() {
+    QFETCH(QString, da);
+    QFETCH(QString, a);
+    apri();
+    QApplication::setActiveWindow(dialogo());
+    QLineEdit* partenza = box(da.toLatin1().constData());
+    dialogo()->SSTab()->setCurrentWidget(partenza->parentWidget());
+    partenza->setFocus();
+    QTest::keyClick(partenza, Qt::Key_Return);
+    QTRY_COMPARE(QApplication::focusWidget(), box(a.toLatin1().constData()));
+}
+
+void TestFrmConfigurazione::fuocoSelezionaTutto() {
+    apri();
+    QApplication::setActiveWindow(dialogo());
+    box("Txt_NomePul_0")->setFocus();
+    QTest::keyClick(box("Txt_NomePul_0"), Qt::Key_Return);
+    QTRY_COMPARE(box("Txt_NomePul_1")->selectedText(), QStringLiteral("Tasto 1"));
+}
+
+void TestFrmConfigurazione::incollaSoloCifre() {
+    apri();
+    QLineEdit* porta = box("Txt_Porta");
+    porta->clear();
+    porta->insert(QStringLiteral("80a-8 0")); // as a paste from the context menu arrives
+    QCOMPARE(porta->text(), QStringLiteral("8080"));
+}
+
+void TestFrmConfigurazione::chiusuraScriveTuttoERicarica() {
+    apri();
+    box("Txt_IP")->setText(QStringLiteral("192.168.1.9"));
+    box("Txt_Porta")->setText(QString());
+    box("Txt_NomePul_0")->setText(QStringLiteral(" Garage "));
+    box("Txt_NomePul_2")->setText(QString());
+    chiudi();
+    QCOMPARE(leggi("Server", "Indirizzo"), std::string("192.168.1.9"));
+    QCOMPARE(leggi("Server", "Porta"), std::string("100")); // an empty port becomes 100
+    QCOMPARE(leggi("Pulsiero", "nome"), std::string("Garage"));
+    QCOMPARE(leggi("Pulsiero", "ID_Pul"), std::string("5"));
+    QCOMPARE(leggi("Pulsiero", "ID_Dis"), std::string("777"));
+    QCOMPARE(leggi("Pulsiero", "t1"), std::string("Tasto 1"));
+    QCOMPARE(leggi("Pulsiero", "t2"), std::string(""));
+    QCOMPARE(leggi("Pulsiero", "t3"), std::string("Luce"));
+    QCOMPARE(leggi("Pulsiero", "t4"), std::string("Tasto 4"));
+    QCOMPARE(leggi("Pulsiero", "suono"), std::string("beep.wav"));
+    QCOMPARE(leggi("Pulsiero", "Passo"), std::string("12"));
+    const QByteArray file = aiuti::leggiFile(amb_->ambiente.percorsoIni);
+    QVERIFY(file.startsWith("; impostazioni\n"));
+    QVERIFY(file.contains("Suono=beep.wav\n"));
+    QCOMPARE(finestra_->configurazione().impostazioni().IndirizzoIP, std::string("192.168.1.9"));
+    // The emptied description keeps the one shown before.
+    apri();
+    QCOMPARE(box("Txt_NomePul_2")->text(), QStringLiteral("Tasto 2"));
+    QVERIFY(!aiuti::messaggioAperto());
+}
+
+void TestFrmConfigurazione::chiusuraCorreggeNumeri_data() {
+    QTest::addColumn<QString>("casella");
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<QString>("chiave");
+    QTest::addColumn<QString>("scritto");
+    QTest::newRow("port 70000") << "Txt_Porta"
+                                << "70000"
+                                << "Porta"
+                                << "65535";
+    QTest::newRow("port 0") << "Txt_Porta"
+                            << "0"
+                            << "Porta"
+                            << "1";
+    QTest::newRow("receiver 2000000") << "Txt_NumeroD"
+                                      << "2000000"
+                                      << "ID_Dis"
+                                      << "1048575";
+    QTest::newRow("transmitter 0") << "Txt_NumeroT"
+                                   << "0"
+                                   << "ID_Pul"
+                                   << "1";
+    QTest::newRow("transmitter empty") << "Txt_NumeroT"
+                                       << ""
+                                       << "ID_Pul"
+                                       << "1";
+    QTest::newRow("leading zeros") << "Txt_NumeroD"
+                                   << "007"
+                                   << "ID_Dis"
+                                   << "007";
+}
+
+void TestFrmConfigurazione::chiusuraCorreggeNumeri() {
+    QFETCH(QString, casella);
+    QFETCH(QString, testo);
+    QFETCH(QString, chiave);
+    QFETCH(QString, scritto);
+    apri();
+    box(casella.toLatin1().constData())->setText(testo);
+    chiudi();
+    const char* sezione = chiave == QStringLiteral("Porta") ? "Server" : "Pulsiero";
+    QCOMPARE(QString::fromStdString(leggi(sezione, chiave.toLatin1().constData())), scritto);
+}
+
+void TestFrmConfigurazione::resetNo() {
+    apri();
+    dialogo()->findChild<QPushButton*>("Cmd_Reset")->click();
+    QVERIFY(aiuti::chiudiMessaggio(
+        QStringLiteral("Inizializzazione del pulsiero"),
+        QStringLiteral("Attenzione: L'inizializzazione del pulsiero potrebbe portare ad una "
+                       "perdita temporanea della sua funzionalità a causa del possibile "
+                       "disallineamento con il ricevitore. Procedere ugualmente con "
+                       "l'inizializzazione ?"),
+        QMessageBox::Question, QMessageBox::No));
+    QCOMPARE(leggi("Pulsiero", "Passo"), std::string("12"));
+    QVERIFY(!aiuti::messaggioAperto());
+}
+
+void TestFrmConfigurazione::resetSi() {
+    apri();
+    box("Txt_IP")->setText(QStringLiteral("not yet saved"));
+    dialogo()->findChild<QPushButton*>("Cmd_Reset")->click();
+    QVERIFY(aiuti::messaggioAperto());
+    aiuti::messaggioAperto()->button(QMessageBox::Yes)->click();
+    QVERIFY(aiuti::chiudiMessaggio(
+        QStringLiteral("Inizializzazione del pulsiero"),
+        QStringLiteral("Attenzione: L'inizializzazione del pulsiero è stata eseguita "
+                       "correttamente. Si ricorda che, se il pulsiero ha perso la sua "
+                       "funzionalità, occore attivare la procedura di inizializzazione dei "
+                       "pulsieri sul ricevitore."),
+        QMessageBox::Information));
+    QCOMPARE(leggi("Pulsiero", "Passo"), std::string("0"));
+    QCOMPARE(leggi("Server", "Indirizzo"), std::string("10.0.0.7"));
+}
+
+void TestFrmConfigurazione::paginaConservata() {
+    apri();
+    dialogo()->SSTab()->setCurrentIndex(2);
+    chiudi();
+    apri();
+    QCOMPARE(dialogo()->SSTab()->currentIndex(), 2);
+}
+
+QTEST_MAIN(TestFrmConfigurazione)
+#include "tst_frm_configurazione.moc"
