@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ ccache pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   fonts-liberation desktop-file-utils
-  xvfb xauth xdotool trayer x11-utils imagemagick
+  xvfb xauth xdotool trayer openbox wmctrl x11-utils procps imagemagick
   libbenchmark-dev clang libclang-rt-14-dev appstream
 )
 missing=()

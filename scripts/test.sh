@@ -8,12 +8,12 @@ build=${BUILD_DIR:-build}
 
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 chmod 700 "$XDG_RUNTIME_DIR"
-xvfb_pid=""
+pids=()
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 91 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
+    pids+=($!)
     export DISPLAY=":$n"
     break
   done
@@ -21,7 +21,13 @@ if [ -z "${DISPLAY:-}" ]; then
     xdpyinfo >/dev/null 2>&1 && break
     sleep 0.1
   done
+  # A window manager and a notification area, as on a desktop.
+  openbox >/dev/null 2>&1 &
+  pids+=($!)
+  trayer --edge top --align right --width 10 >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 1
 fi
-trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
 
 ctest --test-dir "$build" --output-on-failure --timeout 300
