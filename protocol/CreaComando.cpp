@@ -12,8 +12,8 @@ std::optional<std::string> CreaComando(std::int16_t tasto, const Impostazioni& i
     if (!lock)
         return std::nullopt;
     const auto& passo = chiavi::Passo;
-    const auto step =
-        frame::nextStep(ini::loadDocument(percorsoIni).value(passo.sezione, passo.nome, passo.predefinito));
+    const auto step = frame::nextStep(
+        ini::loadDocument(percorsoIni).value(passo.sezione, passo.nome, passo.predefinito));
     if (!step)
         return std::nullopt;
     auto comando = frame::build({impostazioni.NumeroRicevitore, impostazioni.NumeroTrasmettitore,

@@ -29,10 +29,12 @@ QByteArray trama(QTcpServer& server) {
         return "<no connection>";
     QTcpSocket* peer = server.nextPendingConnection();
     QByteArray dati;
-    (void)QTest::qWaitFor([&] {
-        dati += peer->readAll();
-        return peer->state() == QAbstractSocket::UnconnectedState;
-    }, 3000);
+    (void)QTest::qWaitFor(
+        [&] {
+            dati += peer->readAll();
+            return peer->state() == QAbstractSocket::UnconnectedState;
+        },
+        3000);
     dati += peer->readAll();
     delete peer;
     return dati;
@@ -42,7 +44,7 @@ QByteArray trama(QTcpServer& server) {
 
 class TestE2E : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void init();
     void cleanup();
@@ -50,7 +52,7 @@ private slots:
     void configurazioneCambiaLaPorta();
     void iconaNellAreaDiNotifica();
 
-private:
+  private:
     void avvia();
     QString passo() const;
     void clicTasto(int indice);
@@ -160,8 +162,8 @@ void TestE2E::configurazioneCambiaLaPorta() {
     xdo({"key", "alt+o"});
     QTest::qWait(300);
     xdo({"key", "Up", "Return"}); // the last entry: "Configura il pulsiero"
-    const QString dialogo = xdo({"search", "--sync", "--onlyvisible", "--name",
-                                 "^Configurazione Pulsiero$"});
+    const QString dialogo =
+        xdo({"search", "--sync", "--onlyvisible", "--name", "^Configurazione Pulsiero$"});
     QVERIFY(!dialogo.isEmpty());
     xdo({"windowactivate", "--sync", dialogo});
     // From the tab bar: the "Ricevitore" page, then the address and the port boxes.

@@ -1,0 +1,277 @@
+#include "ricevitore/ServerRicevitore.h"
+
+#include "protocol/Decodifica.h"
+#include "settings/IniFile.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace pulsiero::ricevitore {
+
+namespace {
+
+using Orologio = std::chrono::steady_clock;
+
+int minutoLocale() {
+    const std::time_t adesso = std::time(nullptr);
+    std::tm locale{};
+    localtime_r(&adesso, &locale);
+    return locale.tm_hour * 60 + locale.tm_min;
+}
+
+std::int64_t secondiMonotoni() {
+    return std::chrono::duration_cast<std::chrono::seconds>(Orologio::now().time_since_epoch())
+        .count();
+}
+
+// Anything the peer sent, printable: bytes outside printable ASCII as \xNN.
+std::string stampabile(const std::string& dati) {
+    std::string out;
+    for (const unsigned char c : dati) {
+        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') {
+            out += static_cast<char>(c);
+        } else {
+            char buf[5];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        }
+    }
+    return out;
+}
+
+std::string campo(const char* nome, const std::optional<std::int32_t>& valore) {
+    return std::string(" ") + nome + "=" + (valore ? std::to_string(*valore) : "-");
+}
+
+std::string campoJson(const char* nome, const std::optional<std::int32_t>& valore) {
+    return std::string(",\"") + nome + "\":" + (valore ? std::to_string(*valore) : "null");
+}
+
+} // namespace
+
+struct Server::Connessione {
+    int fd = -1;
+    std::string peer;
+    std::string dati;
+    Orologio::time_point scadenza;
+};
+
+std::string rigaTesto(const Esito& e, const std::string& ora) {
+    std::string riga = ora + " " + e.peer + " \"" + stampabile(e.trama) + "\"";
+    riga += campo("pulsiero", e.pulsiero);
+    riga += campo("tasto", e.tasto ? std::optional(*e.tasto + 1) : std::nullopt);
+    riga += campo("minuto", e.minuto);
+    riga += campo("casuale", e.casuale);
+    riga += campo("passo", e.passo);
+    riga += campo("memorizzato", e.passoMemorizzato);
+    return riga + " -> " + e.verdetto;
+}
+
+std::string rigaJson(const Esito& e, const std::string& ora) {
+    std::string riga = "{\"ora\":\"" + ora + "\",\"peer\":\"" + e.peer + "\",\"trama\":\"" +
+                       stampabile(e.trama) + "\"";
+    riga += campoJson("pulsiero", e.pulsiero);
+    riga += campoJson("tasto", e.tasto ? std::optional(*e.tasto + 1) : std::nullopt);
+    riga += campoJson("minuto", e.minuto);
+    riga += campoJson("casuale", e.casuale);
+    riga += campoJson("passo", e.passo);
+    riga += campoJson("memorizzato", e.passoMemorizzato);
+    riga += std::string(",\"accettato\":") + (e.accettato ? "true" : "false");
+    return riga + ",\"verdetto\":\"" + e.verdetto + "\"}";
+}
+
+Server::Server(Opzioni opzioni) : opzioni_(std::move(opzioni)), tracker_(opzioni_.politica) {
+    if (!opzioni_.fileStato.empty()) {
+        const auto testo = ini::readFile(opzioni_.fileStato);
+        tracker_.load(rolling::Tracker::parse(testo.value_or("")));
+        // Learning is on by default only on the first run, before any state was saved.
+        tracker_.policy().learning = opzioni_.apprendimentoEsplicito || !testo;
+    }
+}
+
+Server::~Server() {
+    if (ascolto_ >= 0)
+        ::close(ascolto_);
+}
+
+std::optional<std::string> Server::apri() {
+    sockaddr_in indirizzo{};
+    indirizzo.sin_family = AF_INET;
+    indirizzo.sin_port = htons(opzioni_.porta);
+    if (inet_pton(AF_INET, opzioni_.indirizzo.c_str(), &indirizzo.sin_addr) != 1)
+        return "Indirizzo non valido: " + opzioni_.indirizzo + " (serve un indirizzo IPv4).";
+    ascolto_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int si = 1;
+    setsockopt(ascolto_, SOL_SOCKET, SO_REUSEADDR, &si, sizeof si);
+    if (::bind(ascolto_, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo) != 0) {
+        const int errore = errno;
+        const std::string porta = std::to_string(opzioni_.porta);
+        if (errore == EACCES)
+            return "Impossibile ascoltare sulla porta " + porta +
+                   ": le porte sotto la 1024 richiedono privilegi di amministratore.\n"
+                   "Avviare il ricevitore con, per esempio, --porta 10100 e impostare la stessa "
+                   "porta nel pulsiero (Opzioni > Configura il pulsiero > Ricevitore > Porta).";
+        if (errore == EADDRINUSE)
+            return "La porta " + porta + " è già in uso: sceglierne un'altra con --porta.";
+        return "Impossibile ascoltare su " + opzioni_.indirizzo + ":" + porta + ": " +
+               std::strerror(errore);
+    }
+    ::listen(ascolto_, 128);
+    socklen_t lunghezza = sizeof indirizzo;
+    getsockname(ascolto_, reinterpret_cast<sockaddr*>(&indirizzo), &lunghezza);
+    porta_ = ntohs(indirizzo.sin_port);
+    return std::nullopt;
+}
+
+void Server::accetta(std::vector<Connessione>& connessioni) {
+    while (connessioni.size() < opzioni_.maxConnessioni) {
+        sockaddr_in peer{};
+        socklen_t lunghezza = sizeof peer;
+        const int fd = accept4(ascolto_, reinterpret_cast<sockaddr*>(&peer), &lunghezza,
+                               SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        char testo[INET_ADDRSTRLEN] = "?";
+        inet_ntop(AF_INET, &peer.sin_addr, testo, sizeof testo);
+        connessioni.push_back({fd,
+                               std::string(testo) + ":" + std::to_string(ntohs(peer.sin_port)),
+                               {},
+                               Orologio::now() + opzioni_.tempoMassimo});
+    }
+}
+
+// false when the connection is finished (end of stream, error or too much data).
+bool Server::leggi(Connessione& c) {
+    char buffer[256];
+    for (;;) {
+        const ssize_t n = ::read(c.fd, buffer, sizeof buffer);
+        if (n > 0) {
+            c.dati.append(buffer, static_cast<std::size_t>(n));
+            if (c.dati.size() > opzioni_.maxByte) {
+                c.dati.resize(opzioni_.maxByte);
+                chiudi(c, "troppi dati");
+                return false;
+            }
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return true;
+        chiudi(c, nullptr);
+        return false;
+    }
+}
+
+void Server::chiudi(Connessione& c, const char* motivo) {
+    ::close(c.fd);
+    Esito esito;
+    if (motivo) {
+        esito.peer = c.peer;
+        esito.trama = c.dati;
+        esito.verdetto = std::string("rifiutato: ") + motivo;
+    } else {
+        esito = giudica(c.dati, c.peer);
+    }
+    if (registro_)
+        registro_(esito);
+}
+
+Esito Server::giudica(const std::string& trama, const std::string& peer) {
+    Esito e;
+    e.peer = peer;
+    e.trama = trama;
+    const auto decodificata = frame::decode(trama, opzioni_.numeroRicevitore);
+    if (const auto* rifiuto = std::get_if<frame::Refusal>(&decodificata)) {
+        e.verdetto = "rifiutato: " + std::string(frame::describe(*rifiuto));
+        return e;
+    }
+    const auto& d = std::get<frame::Decoded>(decodificata);
+    e.pulsiero = d.transmitter;
+    e.tasto = d.key;
+    e.minuto = d.minuteOfDay;
+    e.casuale = d.random;
+    e.passo = d.step;
+    const auto risultato =
+        tracker_.evaluate(d.transmitter, d.step, d.minuteOfDay, minutoLocale(), secondiMonotoni());
+    e.passoMemorizzato = risultato.storedStep;
+    e.accettato = rolling::accepted(risultato.verdict);
+    e.verdetto = std::string(e.accettato ? "" : "rifiutato: ") +
+                 std::string(rolling::describe(risultato.verdict));
+    if (e.accettato) {
+        // Saved before anything else happens, so a restart never lets this step in again.
+        if (!salvaStato())
+            e.verdetto += " (attenzione: stato non salvato)";
+        if (!opzioni_.apprendimentoEsplicito)
+            tracker_.policy().learning = false;
+        avviaProgramma(e);
+    }
+    return e;
+}
+
+bool Server::salvaStato() {
+    return opzioni_.fileStato.empty() ||
+           ini::writeFileAtomically(opzioni_.fileStato, tracker_.serialize());
+}
+
+void Server::avviaProgramma(const Esito& e) {
+    if (opzioni_.programma.empty())
+        return;
+    const std::string tasto = std::to_string(*e.tasto + 1);
+    const std::string pulsiero = std::to_string(*e.pulsiero);
+    const std::string passo = std::to_string(*e.passo);
+    std::vector<char*> argv{const_cast<char*>(opzioni_.programma.c_str()),
+                            const_cast<char*>(tasto.c_str()), const_cast<char*>(pulsiero.c_str()),
+                            const_cast<char*>(passo.c_str()), nullptr};
+    pid_t pid = 0;
+    posix_spawnp(&pid, opzioni_.programma.c_str(), nullptr, nullptr, argv.data(), environ);
+}
+
+void Server::esegui() {
+    // Children are reaped by the system; a peer that hangs up never kills the receiver.
+    std::signal(SIGCHLD, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::vector<Connessione> connessioni;
+    std::vector<pollfd> attese;
+    while (!fermo_) {
+        attese.clear();
+        // At the cap, new connections wait in the kernel's queue until a slot frees.
+        attese.push_back(
+            {ascolto_,
+             static_cast<short>(connessioni.size() < opzioni_.maxConnessioni ? POLLIN : 0), 0});
+        for (const auto& c : connessioni)
+            attese.push_back({c.fd, POLLIN, 0});
+        ::poll(attese.data(), attese.size(), 100);
+
+        const auto adesso = Orologio::now();
+        std::vector<Connessione> ancora;
+        ancora.reserve(connessioni.size());
+        for (std::size_t i = 0; i < connessioni.size(); ++i) {
+            auto& c = connessioni[i];
+            if (attese[i + 1].revents != 0 && !leggi(c))
+                continue;
+            if (adesso >= c.scadenza) {
+                chiudi(c, "tempo scaduto");
+                continue;
+            }
+            ancora.push_back(std::move(c));
+        }
+        connessioni = std::move(ancora);
+        if (attese[0].revents & POLLIN)
+            accetta(connessioni);
+    }
+    for (auto& c : connessioni)
+        ::close(c.fd);
+}
+
+} // namespace pulsiero::ricevitore

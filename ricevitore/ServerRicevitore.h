@@ -1,0 +1,80 @@
+#pragma once
+
+#include "protocol/CodiceVariabile.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pulsiero::ricevitore {
+
+struct Opzioni {
+    std::string indirizzo = "127.0.0.1";
+    std::uint16_t porta = 100;
+    std::int32_t numeroRicevitore = 1;
+    rolling::Policy politica;
+    bool apprendimentoEsplicito = false;
+    std::string fileStato; // empty: state kept in memory only
+    std::string programma; // run for each accepted frame, never through a shell
+    bool json = false;
+    std::size_t maxConnessioni = 64;
+    std::size_t maxByte = 64;
+    std::chrono::milliseconds tempoMassimo{2000};
+};
+
+// What happened to one connection; one line of the log.
+struct Esito {
+    std::string peer;
+    std::string trama;
+    std::string verdetto;
+    bool accettato = false;
+    std::optional<std::int32_t> pulsiero, tasto, minuto, casuale, passo, passoMemorizzato;
+};
+
+std::string rigaTesto(const Esito& e, const std::string& ora);
+std::string rigaJson(const Esito& e, const std::string& ora);
+
+// A single-threaded poll() loop: accepts connections, reads at most maxByte bytes for at most
+// tempoMassimo each, judges the frame at end of stream and never writes anything back.
+class Server {
+  public:
+    using Registro = std::function<void(const Esito&)>;
+
+    explicit Server(Opzioni opzioni);
+    ~Server();
+
+    // Binds and listens; on failure, a message for the user.
+    std::optional<std::string> apri();
+    std::uint16_t porta() const { return porta_; }
+
+    void esegui(); // until ferma()
+    void ferma() { fermo_ = true; }
+
+    void impostaRegistro(Registro registro) { registro_ = std::move(registro); }
+    rolling::Tracker& tracker() { return tracker_; }
+
+    // Judges one frame as received from peer; public so the tests can drive it directly.
+    Esito giudica(const std::string& trama, const std::string& peer);
+
+  private:
+    struct Connessione;
+
+    void accetta(std::vector<Connessione>& connessioni);
+    bool leggi(Connessione& c);
+    void chiudi(Connessione& c, const char* motivo);
+    bool salvaStato();
+    void avviaProgramma(const Esito& e);
+
+    Opzioni opzioni_;
+    rolling::Tracker tracker_;
+    Registro registro_;
+    int ascolto_ = -1;
+    std::uint16_t porta_ = 0;
+    std::atomic<bool> fermo_{false};
+};
+
+} // namespace pulsiero::ricevitore
