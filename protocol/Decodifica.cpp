@@ -47,7 +47,8 @@ std::variant<Decoded, Refusal> decode(std::string_view frame, std::int32_t recei
     if (frame.substr(0, receiverField.size()) != receiverField)
         return Refusal::WrongReceiver;
     const std::size_t txLength = frame.size() - receiverField.size() - kTail;
-    if (txLength > 2)
+    // Fields are never padded: a transmitter field "0x" is no frame of the program's.
+    if (txLength > 2 || (txLength == 2 && frame[receiverField.size()] == '0'))
         return Refusal::Malformed;
 
     std::string_view rest = frame.substr(receiverField.size());

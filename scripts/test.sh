@@ -31,3 +31,6 @@ fi
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
 
 ctest --test-dir "$build" --output-on-failure --timeout 300
+
+# A short bounded fuzzing run of the core; scripts/fuzz.sh 600 runs a longer one.
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-10}"

@@ -44,6 +44,8 @@ void TestDecodifica::decodifica_data() {
                                << "trama non valida";
     QTest::newRow("too long") << 1 << "FFFFE7E7E1F589AFFFFE8"
                               << "trama non valida";
+    QTest::newRow("padded transmitter") << 1 << "FFFFE071F7FFFFFFFE1"
+                                        << "trama non valida";
     QTest::newRow("line end") << 1 << "FFFFE7E1F589AFFFFE8\n"
                               << "trama non valida";
     QTest::newRow("other receiver") << 2 << "FFFFE7E1F589AFFFFE8"

@@ -3,11 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 
@@ -51,6 +54,7 @@ class TestE2E : public QObject {
     void tastiInviatiECtrlXTermina();
     void configurazioneCambiaLaPorta();
     void iconaNellAreaDiNotifica();
+    void uccisoMentrePremeTasti();
 
   private:
     void avvia();
@@ -200,6 +204,38 @@ void TestE2E::iconaNellAreaDiNotifica() {
     QTest::qWait(500);
     xdo({"key", "Up", "Return"}); // the last entry of the pop-up menu: "Fine programma"
     QCOMPARE(terminato(), 0);
+}
+
+// SIGKILL at random moments while keys are pressed in a loop: the settings file is always whole
+// and the stored counter never goes backwards.
+void TestE2E::uccisoMentrePremeTasti() {
+    int precedente = 0;
+    for (int round = 0; round < 6; ++round) {
+        avvia();
+        const QPoint p = QPoint(68, 91 + barraMenu_);
+        xdo({"mousemove", "--window", finestra_, QString::number(p.x()), QString::number(p.y())});
+        QProcess clic;
+        clic.start(QStringLiteral("xdotool"), {"click", "--repeat", "400", "--delay", "3", "1"});
+        QTest::qWait(150 + QRandomGenerator::global()->bounded(400));
+        ::kill(static_cast<pid_t>(programma_->processId()), SIGKILL);
+        programma_->waitForFinished(3000);
+        clic.kill();
+        clic.waitForFinished(3000);
+        while (server_->hasPendingConnections())
+            delete server_->nextPendingConnection();
+
+        QFile ini(dir_->filePath("bin/pulsiero.ini"));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        const QByteArray contenuto = ini.readAll();
+        QVERIFY2(contenuto.startsWith("[Server]\nIndirizzo=127.0.0.1\nPorta="),
+                 contenuto.constData());
+        QVERIFY(contenuto.contains("\n[Pulsiero]\nnome=Cancello\n"));
+        const int passoOra = passo().toInt();
+        QVERIFY2(passoOra >= precedente,
+                 qPrintable(QStringLiteral("%1 < %2").arg(passoOra).arg(precedente)));
+        precedente = passoOra;
+    }
+    QVERIFY(precedente > 0);
 }
 
 QTEST_GUILESS_MAIN(TestE2E)
