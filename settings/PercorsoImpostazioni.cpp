@@ -9,11 +9,22 @@
 
 namespace pulsiero {
 
+namespace {
+
+// Program folders of the system: even where root could write there, settings do not belong.
+bool cartellaDiSistema(const QString& cartella) {
+    return cartella.startsWith(QLatin1String("/usr/")) || cartella == QLatin1String("/bin") ||
+           cartella == QLatin1String("/sbin");
+}
+
+} // namespace
+
 QString percorsoImpostazioni(const QString& eseguibile, const QString& cartellaUtente) {
     const QFileInfo exe(eseguibile);
     const QString nome = exe.fileName() + QStringLiteral(".ini");
     const QString cartellaExe = exe.absolutePath();
-    if (::access(QFile::encodeName(cartellaExe).constData(), W_OK) == 0)
+    if (!cartellaDiSistema(cartellaExe) &&
+        ::access(QFile::encodeName(cartellaExe).constData(), W_OK) == 0)
         return cartellaExe + QLatin1Char('/') + nome;
     QDir().mkpath(cartellaUtente);
     return cartellaUtente + QLatin1Char('/') + nome;

@@ -59,6 +59,9 @@ void TestConfigurazione::percorsoUtenteSeLaCartellaNonEScrivibile() {
                                   dir.filePath("config/pulsiero")),
              dir.filePath("config/pulsiero/pulsiero.ini"));
     QVERIFY(QFileInfo(dir.filePath("config/pulsiero")).isDir());
+    // An installed program keeps its settings with the user even where root could write.
+    QCOMPARE(percorsoImpostazioni(QStringLiteral("/usr/bin/pulsiero"), dir.filePath("cfg")),
+             dir.filePath("cfg/pulsiero.ini"));
 }
 
 QTEST_MAIN(TestConfigurazione)
