@@ -33,7 +33,7 @@ using Clock = std::chrono::steady_clock;
 
 // Accepts connections on 127.0.0.1 and records when each one's bytes have all arrived.
 class Ricevitore {
-  public:
+public:
     explicit Ricevitore(std::size_t attesi) : attesi_(attesi) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
@@ -62,7 +62,7 @@ class Ricevitore {
         return quando_;
     }
 
-  private:
+private:
     void servi() {
         while (!fine_) {
             const int c = ::accept(fd_, nullptr, nullptr);

@@ -7,7 +7,7 @@ namespace pulsiero {
 // Starting the program at logon, through the user's XDG autostart entry "<base>.desktop".
 // The entry on disk is the only record of the state.
 class AvvioAutomatico {
-  public:
+public:
     // cartella is $XDG_CONFIG_HOME/autostart; eseguibile the program's absolute path, whose
     // file name names the entry.
     AvvioAutomatico(const QString& cartella, const QString& eseguibile);
@@ -25,7 +25,7 @@ class AvvioAutomatico {
 
     static QString cartellaPredefinita();
 
-  private:
+private:
     QString cartella_;
     QString eseguibile_;
 };

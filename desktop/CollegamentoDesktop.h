@@ -6,7 +6,7 @@ namespace pulsiero {
 
 // The launcher "Pulsiero.desktop" in the user's desktop folder.
 class CollegamentoDesktop {
-  public:
+public:
     CollegamentoDesktop(const QString& cartella, const QString& eseguibile);
 
     // Writes the launcher, executable and, where the desktop supports it, trusted, so that it
@@ -21,7 +21,7 @@ class CollegamentoDesktop {
 
     static QString cartellaPredefinita();
 
-  private:
+private:
     QString cartella_;
     QString eseguibile_;
 };

@@ -10,7 +10,7 @@ namespace pulsiero {
 // window decides what that means.
 class IconaTray : public QObject {
     Q_OBJECT
-  public:
+public:
     static constexpr int kLunghezzaMassimaTooltip = 64;
 
     explicit IconaTray(const QIcon& icona, QObject* parent = nullptr);
@@ -25,11 +25,11 @@ class IconaTray : public QObject {
     QSystemTrayIcon& icona() { return icona_; }
     QMenu& MenuTray() { return menu_; }
 
-  signals:
+signals:
     void apriRichiesto();
     void fineRichiesta();
 
-  private:
+private:
     QSystemTrayIcon icona_;
     QMenu menu_;
 };

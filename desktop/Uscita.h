@@ -9,7 +9,7 @@ class Trasmettitore;
 
 // The program's one way out, shared by the menus and by every close request of the window.
 class Uscita {
-  public:
+public:
     using Terminazione = std::function<void(int codice)>;
 
     Uscita(IconaTray& tray, Trasmettitore& trasmettitore);
@@ -21,7 +21,7 @@ class Uscita {
     // Tests replace ending the process with something they can observe.
     void impostaTerminazione(Terminazione terminazione) { termina_ = std::move(terminazione); }
 
-  private:
+private:
     IconaTray& tray_;
     Trasmettitore& trasmettitore_;
     Terminazione termina_;

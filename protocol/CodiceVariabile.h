@@ -33,7 +33,7 @@ struct Policy {
 // accepted step, a forward window, and a two-frame resynchronisation beyond it. The state never
 // moves backwards.
 class Tracker {
-  public:
+public:
     struct Result {
         Verdict verdict;
         std::optional<std::int32_t> storedStep; // before this frame
@@ -55,7 +55,7 @@ class Tracker {
     // Distance forward from one step to another on the cycle 1 to 65535 (65535 is followed by 1).
     static std::int32_t distance(std::int32_t from, std::int32_t to);
 
-  private:
+private:
     struct Pending {
         std::int32_t step;
         std::int64_t seconds;

@@ -11,7 +11,7 @@ namespace pulsiero {
 // The key sound. The player is created on the first press that needs one, so a program without
 // a sound never pays for starting the multimedia backend.
 class SuonoTasto {
-  public:
+public:
     SuonoTasto();
     ~SuonoTasto();
 
@@ -23,7 +23,7 @@ class SuonoTasto {
 
     static QString percorso(const QString& fileSuono, const QString& cartellaEseguibile);
 
-  private:
+private:
     std::unique_ptr<QSoundEffect> effetto_;
 };
 

@@ -20,7 +20,7 @@ class Messaggi;
 // receiver over a connection of its own, then closes it. Nothing is ever read from the receiver.
 class Trasmettitore : public QObject {
     Q_OBJECT
-  public:
+public:
     using Orologio = std::function<Momento()>;
 
     // A connection not up by then counts as not connected.
@@ -43,10 +43,10 @@ class Trasmettitore : public QObject {
     void impostaOrologio(Orologio orologio) { orologio_ = std::move(orologio); }
     const SuonoTasto& suono() const { return suono_; }
 
-  signals:
+signals:
     void consegnaConclusa(bool inviato);
 
-  private:
+private:
     Momento momentoAttuale();
     void connesso_();
     void erroreSocket(QAbstractSocket::SocketError errore);

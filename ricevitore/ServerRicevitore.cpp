@@ -3,6 +3,7 @@
 #include "protocol/Decodifica.h"
 #include "settings/IniFile.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -153,7 +154,7 @@ void Server::accetta(std::vector<Connessione>& connessioni) {
 }
 
 // false when the connection is finished (end of stream, error or too much data).
-bool Server::leggi(Connessione& c) {
+bool Server::leggi(Connessione& c, std::vector<Esito>& conclusi) {
     char buffer[256];
     for (;;) {
         const ssize_t n = ::read(c.fd, buffer, sizeof buffer);
@@ -161,19 +162,19 @@ bool Server::leggi(Connessione& c) {
             c.dati.append(buffer, static_cast<std::size_t>(n));
             if (c.dati.size() > opzioni_.maxByte) {
                 c.dati.resize(opzioni_.maxByte);
-                chiudi(c, "troppi dati");
+                chiudi(c, "troppi dati", conclusi);
                 return false;
             }
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
             return true;
-        chiudi(c, nullptr);
+        chiudi(c, nullptr, conclusi);
         return false;
     }
 }
 
-void Server::chiudi(Connessione& c, const char* motivo) {
+void Server::chiudi(Connessione& c, const char* motivo, std::vector<Esito>& conclusi) {
     ::close(c.fd);
     Esito esito;
     if (motivo) {
@@ -183,8 +184,24 @@ void Server::chiudi(Connessione& c, const char* motivo) {
     } else {
         esito = giudica(c.dati, c.peer);
     }
-    if (registro_)
-        registro_(esito);
+    conclusi.push_back(std::move(esito));
+}
+
+// Everything finished in one round is saved with one durable write, and only then logged and
+// acted on: a restart never lets an accepted step in again.
+void Server::concludi(std::vector<Esito>& conclusi) {
+    const bool accettati =
+        std::any_of(conclusi.begin(), conclusi.end(), [](const Esito& e) { return e.accettato; });
+    const bool salvato = !accettati || salvaStato();
+    for (auto& e : conclusi) {
+        if (e.accettato && !salvato)
+            e.verdetto += " (attenzione: stato non salvato)";
+        if (e.accettato)
+            avviaProgramma(e);
+        if (registro_)
+            registro_(e);
+    }
+    conclusi.clear();
 }
 
 Esito Server::giudica(const std::string& trama, const std::string& peer) {
@@ -208,14 +225,8 @@ Esito Server::giudica(const std::string& trama, const std::string& peer) {
     e.accettato = rolling::accepted(risultato.verdict);
     e.verdetto = std::string(e.accettato ? "" : "rifiutato: ") +
                  std::string(rolling::describe(risultato.verdict));
-    if (e.accettato) {
-        // Saved before anything else happens, so a restart never lets this step in again.
-        if (!salvaStato())
-            e.verdetto += " (attenzione: stato non salvato)";
-        if (!opzioni_.apprendimentoEsplicito)
-            tracker_.policy().learning = false;
-        avviaProgramma(e);
-    }
+    if (e.accettato && !opzioni_.apprendimentoEsplicito)
+        tracker_.policy().learning = false; // learning lasts until the first saved state
     return e;
 }
 
@@ -242,6 +253,7 @@ void Server::esegui() {
     std::signal(SIGCHLD, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     std::vector<Connessione> connessioni;
+    std::vector<Esito> conclusi;
     std::vector<pollfd> attese;
     while (!fermo_) {
         attese.clear();
@@ -258,15 +270,16 @@ void Server::esegui() {
         ancora.reserve(connessioni.size());
         for (std::size_t i = 0; i < connessioni.size(); ++i) {
             auto& c = connessioni[i];
-            if (attese[i + 1].revents != 0 && !leggi(c))
+            if (attese[i + 1].revents != 0 && !leggi(c, conclusi))
                 continue;
             if (adesso >= c.scadenza) {
-                chiudi(c, "tempo scaduto");
+                chiudi(c, "tempo scaduto", conclusi);
                 continue;
             }
             ancora.push_back(std::move(c));
         }
         connessioni = std::move(ancora);
+        concludi(conclusi);
         if (attese[0].revents & POLLIN)
             accetta(connessioni);
     }

@@ -41,7 +41,7 @@ std::string rigaJson(const Esito& e, const std::string& ora);
 // A single-threaded poll() loop: accepts connections, reads at most maxByte bytes for at most
 // tempoMassimo each, judges the frame at end of stream and never writes anything back.
 class Server {
-  public:
+public:
     using Registro = std::function<void(const Esito&)>;
 
     explicit Server(Opzioni opzioni);
@@ -57,15 +57,14 @@ class Server {
     void impostaRegistro(Registro registro) { registro_ = std::move(registro); }
     rolling::Tracker& tracker() { return tracker_; }
 
-    // Judges one frame as received from peer; public so the tests can drive it directly.
-    Esito giudica(const std::string& trama, const std::string& peer);
-
-  private:
+private:
     struct Connessione;
 
     void accetta(std::vector<Connessione>& connessioni);
-    bool leggi(Connessione& c);
-    void chiudi(Connessione& c, const char* motivo);
+    bool leggi(Connessione& c, std::vector<Esito>& conclusi);
+    void chiudi(Connessione& c, const char* motivo, std::vector<Esito>& conclusi);
+    Esito giudica(const std::string& trama, const std::string& peer);
+    void concludi(std::vector<Esito>& conclusi);
     bool salvaStato();
     void avviaProgramma(const Esito& e);
 

@@ -18,7 +18,7 @@ class Messaggi;
 // written back, all of them, when it closes. There is no OK or Cancel: closing saves.
 class Frm_Configurazione : public QWidget {
     Q_OBJECT
-  public:
+public:
     // What the dialog takes from the main window: its name label and key descriptions.
     struct TestiFinestra {
         QString nome;
@@ -32,16 +32,16 @@ class Frm_Configurazione : public QWidget {
 
     QTabWidget* SSTab() const { return SSTab_; }
 
-  signals:
+signals:
     // Saved, reloaded and hidden: the main window takes over again.
     void chiuso();
 
-  protected:
+protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
     void showEvent(QShowEvent* evento) override;
 
-  private:
+private:
     struct Casella {
         int massimo = 0; // 0 for a box that takes any text
         QLineEdit* prossima = nullptr;

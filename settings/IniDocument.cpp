@@ -120,8 +120,7 @@ std::string IniDocument::toBytes() const {
     return out;
 }
 
-std::optional<IniDocument::SectionRange>
-IniDocument::findSection(std::string_view section) const {
+std::optional<IniDocument::SectionRange> IniDocument::findSection(std::string_view section) const {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const auto name = sectionName(lines_[i].text);
         if (!name || !text::equalsIgnoringCase(*name, section))
@@ -166,11 +165,11 @@ std::string IniDocument::value(std::string_view section, std::string_view key,
 void IniDocument::insertLine(std::size_t at, std::string text) {
     if (at > 0 && lines_[at - 1].end.empty())
         lines_[at - 1].end = newline_;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), newline_});
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+                  Line{std::move(text), newline_});
 }
 
-bool IniDocument::setValue(std::string_view section, std::string_view key,
-                           std::string_view value) {
+bool IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value) {
     const std::string stored = singleLine(asUtf8(text::trimLeadingBlanks(value)));
     const auto range = findSection(section);
     if (!range) {

@@ -13,14 +13,14 @@ namespace pulsiero::ini {
 // that a read-change-write of the file is never interleaved with another's. The lock is a hidden
 // file beside the settings file: the settings file itself is replaced on every write.
 class SettingsLock {
-  public:
+public:
     static std::optional<SettingsLock> acquire(const std::string& settingsPath);
     SettingsLock(SettingsLock&& other) noexcept;
     SettingsLock& operator=(SettingsLock&&) = delete;
     SettingsLock(const SettingsLock&) = delete;
     ~SettingsLock();
 
-  private:
+private:
     explicit SettingsLock(int fd) : fd_(fd) {}
     int fd_ = -1;
 };

@@ -11,7 +11,9 @@ namespace pulsiero {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::size_t skipDigits(std::string_view text, std::size_t pos) {
     while (pos < text.size() && isDigit(text[pos]))

@@ -8,7 +8,7 @@
 // Two copies of the program pressing keys on one settings file.
 class TestConcorrenza : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void dueProcessiMaiLoStessoPasso();
 };
 

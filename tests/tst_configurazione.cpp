@@ -12,7 +12,7 @@ using namespace pulsiero;
 // Reloading the settings, its confirmation, and where the settings file lives.
 class TestConfigurazione : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void caricaSenzaAvviso();
     void inizializzaComunicazioneConferma();
     void percorsoAccantoAllEseguibile();

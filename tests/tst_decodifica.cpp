@@ -11,7 +11,7 @@ using namespace pulsiero;
 // The receiver's side of the frame: decoding, and the rolling-code decision.
 class TestDecodifica : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void decodifica_data();
     void decodifica();
     void andataERitorno();

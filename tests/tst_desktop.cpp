@@ -13,7 +13,7 @@ using namespace pulsiero;
 // Auto-start at logon and the desktop launcher, against real files in temporary folders.
 class TestDesktop : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void init();
     void cleanup();
     void exec_data();
@@ -26,7 +26,7 @@ class TestDesktop : public QObject {
     void ignoratoDuranteIlCaricamento();
     void collegamento();
 
-  private:
+private:
     void avvia();
     QString voce() const { return amb_->ambiente.cartellaAutostart + "/pulsiero.desktop"; }
     QAction* avvioAuto() const { return finestra_->menu().MenuAvvioAuto; }

@@ -47,7 +47,7 @@ QByteArray trama(QTcpServer& server) {
 
 class TestE2E : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void initTestCase();
     void init();
     void cleanup();
@@ -56,7 +56,7 @@ class TestE2E : public QObject {
     void iconaNellAreaDiNotifica();
     void uccisoMentrePremeTasti();
 
-  private:
+private:
     void avvia();
     QString passo() const;
     void clicTasto(int indice);

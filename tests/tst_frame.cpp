@@ -15,7 +15,7 @@ Q_DECLARE_METATYPE(std::optional<std::int32_t>)
 // The command frame, the step counter's rules, and CreaComando on a real settings file.
 class TestFrame : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void costruzione_data();
     void costruzione();
     void passo_data();

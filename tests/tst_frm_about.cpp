@@ -12,16 +12,16 @@ using namespace pulsiero;
 // Records the URLs the program hands to the desktop.
 class Gestore : public QObject {
     Q_OBJECT
-  public:
+public:
     QList<QUrl> aperti;
-  public slots:
+public slots:
     void apri(const QUrl& url) { aperti << url; }
 };
 
 // The About window: texts, link, and its ways back to the main window.
 class TestFrmAbout : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void init();
     void cleanup();
     void testi();
@@ -32,7 +32,7 @@ class TestFrmAbout : public QObject {
     void collegamentoEMail();
     void sottolineatura();
 
-  private:
+private:
     QLabel* label(const char* nome) const { return about()->findChild<QLabel*>(nome); }
     Frm_About* about() const { return finestra_->about(); }
 

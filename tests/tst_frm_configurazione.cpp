@@ -12,7 +12,7 @@ using namespace pulsiero;
 // The settings dialog: its boxes and pages, the keyboard rules, closing, and the reset.
 class TestFrmConfigurazione : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void init();
     void cleanup();
     void controlli_data();
@@ -31,7 +31,7 @@ class TestFrmConfigurazione : public QObject {
     void resetSi();
     void paginaConservata();
 
-  private:
+private:
     void apri();
     void chiudi();
     QLineEdit* box(const char* nome) const {

@@ -15,7 +15,7 @@ using namespace pulsiero;
 // The main window: layout, key feedback, menus, start-up and exit, on real widgets.
 class TestFrmPulsiero : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void init();
     void cleanup();
     void geometria_data();
@@ -38,7 +38,7 @@ class TestFrmPulsiero : public QObject {
     void inizializzaComunicazione();
     void tooltipDellIcona();
 
-  private:
+private:
     void avvia(const QByteArray& ini = {});
     QWidget* figlio(const QString& nome) const { return finestra_->findChild<QWidget*>(nome); }
     Contorno* contorno(int i) const {

@@ -9,7 +9,7 @@ using pulsiero::Impostazioni;
 // Loading every setting from the file, with its defaults and lenient numbers.
 class TestImpostazioni : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void init() { dir_ = std::make_unique<QTemporaryDir>(); }
     void senzaFile();
     void valori();
@@ -17,7 +17,7 @@ class TestImpostazioni : public QObject {
     void numeri();
     void numeroFuoriDa32BitLasciaIlPrecedente();
 
-  private:
+private:
     std::string write(const QByteArray& bytes) {
         const QString path = dir_->filePath("pulsiero.ini");
         QFile f(path);

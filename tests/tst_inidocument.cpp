@@ -7,7 +7,7 @@ using pulsiero::ini::IniDocument;
 // The reading and editing rules of the settings file, on documents held in memory.
 class TestIniDocument : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void lettura_data();
     void lettura();
     void valoreLungoTagliato();

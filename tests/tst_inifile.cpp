@@ -15,7 +15,7 @@ using namespace pulsiero;
 // LeggiIni and ScriviIni against real files: creation, atomic replacement, failures.
 class TestIniFile : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void init();
     void letturaNonCreaIlFile();
     void scritturaCreaIlFile();
@@ -27,7 +27,7 @@ class TestIniFile : public QObject {
     void collegamentoSimbolicoSeguito();
     void cartellaNonScrivibile();
 
-  private:
+private:
     std::string path(const char* name = "pulsiero.ini") const {
         return dir_->filePath(QString::fromLatin1(name)).toStdString();
     }

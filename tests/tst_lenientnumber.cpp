@@ -7,7 +7,7 @@
 // How numbers are read from the settings file and from the dialog's boxes.
 class TestLenientNumber : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void lettura_data();
     void lettura();
     void numerico_data();

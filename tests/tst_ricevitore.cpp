@@ -18,7 +18,7 @@ namespace {
 
 // A receiver running on its own thread on 127.0.0.1, with its log collected.
 class RicevitoreInProva {
-  public:
+public:
     explicit RicevitoreInProva(ricevitore::Opzioni opzioni) : server_(std::move(opzioni)) {
         server_.impostaRegistro([this](const ricevitore::Esito& e) {
             std::lock_guard lock(mutex_);
@@ -57,7 +57,7 @@ class RicevitoreInProva {
         return esiti_;
     }
 
-  private:
+private:
     ricevitore::Server server_;
     std::thread thread_;
     std::mutex mutex_;
@@ -84,7 +84,7 @@ ricevitore::Opzioni opzioniDiProva(const QTemporaryDir& dir) {
 // The reference receiver over real loopback connections.
 class TestRicevitore : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void primoAvvioImparaPoiProtegge();
     void statoSopravviveAlRiavvio();
     void qualunqueSequenzaDiByte_data();

@@ -13,7 +13,7 @@ using namespace pulsiero;
 // The settings file under faults and odd contents: killed writers, huge and binary files.
 class TestRobustezza : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void uccisoAMetaScrittura();
     void fileGrandi_data();
     void fileGrandi();

@@ -35,7 +35,7 @@ quint16 portaChiusa() {
 // Delivery of a press to a real receiver on 127.0.0.1, and the messages of its failures.
 class TestTrasmettitore : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void init();
     void cleanup();
     void consegnaAlRicevitore();
@@ -46,7 +46,7 @@ class TestTrasmettitore : public QObject {
     void portaNonValida();
     void suonoSoloSeConfigurato();
 
-  private:
+private:
     void configura(const QString& indirizzo, const QString& porta, const QByteArray& extra = {});
     QString passo() const {
         return QString::fromStdString(

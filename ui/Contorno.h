@@ -9,16 +9,16 @@ namespace pulsiero {
 // mouse input, so the key beneath it still gets the pointer.
 class Contorno : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit Contorno(QWidget* parent = nullptr);
 
     QColor colore() const { return colore_; }
     void impostaColore(const QColor& colore);
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     QColor colore_;
 };
 

@@ -9,7 +9,7 @@ namespace pulsiero {
 // Product name, version, legal texts and the contact link. Created once, hidden, and reused.
 class Frm_About : public QDialog {
     Q_OBJECT
-  public:
+public:
     explicit Frm_About(QWidget* parent = nullptr);
 
     // "Versione 1.00" for 1.0.0; "Versione 2.310" for 2.3.10.
@@ -20,14 +20,14 @@ class Frm_About : public QDialog {
     void reject() override; // Esc
     void accept() override; // Enter
 
-  signals:
+signals:
     void chiuso();
 
-  protected:
+protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
 
-  private:
+private:
     QLabel* etichetta(const char* nome, const QRect& pos, const QColor& colore, double punti,
                       bool grassetto, Qt::Alignment allineamento);
     void Form_Load();

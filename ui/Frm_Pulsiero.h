@@ -37,7 +37,7 @@ struct Ambiente {
 // start-up of the whole program.
 class Frm_Pulsiero : public QMainWindow {
     Q_OBJECT
-  public:
+public:
     static inline const QColor kTeal{0, 192, 192};
     static inline const QColor kAcquaChiaro{128, 255, 255};
     static inline const QColor kGrigioChiaro{192, 192, 192};
@@ -64,13 +64,13 @@ class Frm_Pulsiero : public QMainWindow {
 
     void NascondiFinestra(bool nascondi);
 
-  protected:
+protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
     void keyPressEvent(QKeyEvent* evento) override;
     void keyReleaseEvent(QKeyEvent* evento) override;
 
-  private:
+private:
     void creaControlli();
     void collegaMenu();
     void applicaTesti(const Impostazioni::TestiPulsiero& testi);

@@ -8,13 +8,13 @@ namespace pulsiero {
 // A picture drawn from its SVG at whatever scale the screen has, so it stays sharp.
 class ImmagineSvg : public QWidget {
     Q_OBJECT
-  public:
+public:
     ImmagineSvg(const QString& risorsa, QWidget* parent = nullptr);
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     QSvgRenderer renderer_;
 };
 
