@@ -108,15 +108,30 @@ QByteArray fileImpostazioni(quint16 porta) {
            "t4=Allarme\nSuono=\nPasso=0\n";
 }
 
-void BM_PressioneFinoAlFilo(benchmark::State& state) {
+// A transmitter configured for a listening receiver, as the program has it after start-up.
+struct Banco {
     QTemporaryDir dir;
-    Ricevitore ricevitore(19);
-    const QString path = dir.filePath("pulsiero.ini");
-    scrivi(path, fileImpostazioni(ricevitore.porta()));
+    Ricevitore ricevitore{19};
     pulsiero::Messaggi messaggi;
-    pulsiero::Configurazione configurazione(path, messaggi);
-    configurazione.CaricaConfigurazione(false);
-    pulsiero::Trasmettitore trasmettitore(configurazione, messaggi);
+    pulsiero::Configurazione configurazione;
+    pulsiero::Trasmettitore trasmettitore;
+
+    Banco()
+        : configurazione(preparaFile(dir, ricevitore.porta()), messaggi),
+          trasmettitore(configurazione, messaggi) {
+        configurazione.CaricaConfigurazione(false);
+    }
+    static QString preparaFile(const QTemporaryDir& dir, quint16 porta) {
+        const QString path = dir.filePath("pulsiero.ini");
+        scrivi(path, fileImpostazioni(porta));
+        return path;
+    }
+};
+
+void BM_PressioneFinoAlFilo(benchmark::State& state) {
+    Banco banco;
+    auto& trasmettitore = banco.trasmettitore;
+    auto& ricevitore = banco.ricevitore;
     trasmettitore.impostaOrologio([] { return pulsiero::Momento{630, 5}; });
     bool concluso = false;
     QObject::connect(&trasmettitore, &pulsiero::Trasmettitore::consegnaConclusa,
@@ -192,14 +207,9 @@ bool backendMultimedialeCaricato() {
 
 // Records, as counters, that a press without a sound never creates the player.
 void BM_PressioneSenzaSuono(benchmark::State& state) {
-    QTemporaryDir dir;
-    Ricevitore ricevitore(19);
-    const QString path = dir.filePath("pulsiero.ini");
-    scrivi(path, fileImpostazioni(ricevitore.porta()));
-    pulsiero::Messaggi messaggi;
-    pulsiero::Configurazione configurazione(path, messaggi);
-    configurazione.CaricaConfigurazione(false);
-    pulsiero::Trasmettitore trasmettitore(configurazione, messaggi);
+    Banco banco;
+    auto& trasmettitore = banco.trasmettitore;
+    auto& ricevitore = banco.ricevitore;
     for (auto _ : state) {
         trasmettitore.Img_Pulsante_Click(0);
         while (trasmettitore.inCorso())

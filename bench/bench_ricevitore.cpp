@@ -144,7 +144,11 @@ void BM_PavimentoAcceptReadClose(benchmark::State& state) {
     ciclo.join();
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kTramePerGiro);
 }
-BENCHMARK(BM_PavimentoAcceptReadClose)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PavimentoAcceptReadClose)
+    ->Arg(1)
+    ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

@@ -113,17 +113,34 @@ void Frm_Pulsiero::creaControlli() {
 }
 
 void Frm_Pulsiero::collegaMenu() {
-    connect(menu_.MenuFine, &QAction::triggered, this, [this] { uscita_.FineProgramma(); });
+    connect(menu_.MenuFine, &QAction::triggered, this, &Frm_Pulsiero::MenuFine_Click);
     connect(menu_.MenuAvvioAuto, &QAction::triggered, this, &Frm_Pulsiero::MenuAvvioAuto_Click);
     connect(menu_.MenuCreaCollegamento, &QAction::triggered, this,
-            [this] { collegamento_.crea(); });
+            &Frm_Pulsiero::MenuCreaCollegamento_Click);
     connect(menu_.MenuEliminaCollegamento, &QAction::triggered, this,
-            [this] { collegamento_.elimina(); });
-    connect(menu_.MenuInitCom, &QAction::triggered, this,
-            [this] { configurazione_.CaricaConfigurazione(true); });
+            &Frm_Pulsiero::MenuEliminaCollegamento_Click);
+    connect(menu_.MenuInitCom, &QAction::triggered, this, &Frm_Pulsiero::MenuInitCom_Click);
     connect(menu_.MenuConfigura, &QAction::triggered, this, &Frm_Pulsiero::MenuConfigura_Click);
     connect(menu_.MenuInformazioni, &QAction::triggered, this,
             &Frm_Pulsiero::MenuInformazioni_Click);
+}
+
+void Frm_Pulsiero::MenuFine_Click() {
+    uscita_.FineProgramma();
+}
+
+// Reloads the settings; the next press connects with the address and port just loaded.
+void Frm_Pulsiero::MenuInitCom_Click() {
+    configurazione_.CaricaConfigurazione(true);
+}
+
+// The launcher's own outcome is not reported: the user sees it on the desktop.
+void Frm_Pulsiero::MenuCreaCollegamento_Click() {
+    collegamento_.crea();
+}
+
+void Frm_Pulsiero::MenuEliminaCollegamento_Click() {
+    collegamento_.elimina();
 }
 
 void Frm_Pulsiero::impostaTrayDisponibile(std::function<bool()> disponibile) {
@@ -285,25 +302,36 @@ void Frm_Pulsiero::MenuAvvioAuto_Click() {
     menu_.MenuAvvioAuto->setChecked(spuntato);
     if (caricamento_)
         return;
-    if (!spuntato) {
-        if (avvioAutomatico_.LeggiAvvioAuto())
-            return;
-        if (avvioAutomatico_.scrivi())
-            menu_.MenuAvvioAuto->setChecked(true);
-        else
-            messaggi_.avviso(QStringLiteral("Pulsiero"),
-                             QStringLiteral("Attenzione: Il programma non può essere inserito "
-                                            "nella tray bar."));
+    if (spuntato)
+        DisattivaAvvioAuto();
+    else
+        AttivaAvvioAuto();
+}
+
+// Each change is confirmed by reading the entry afresh; an entry changed from outside since the
+// tick was set makes the click do nothing.
+void Frm_Pulsiero::AttivaAvvioAuto() {
+    if (avvioAutomatico_.LeggiAvvioAuto())
+        return;
+    if (avvioAutomatico_.scrivi()) {
+        menu_.MenuAvvioAuto->setChecked(true);
         return;
     }
+    messaggi_.avviso(QStringLiteral("Pulsiero"),
+                     QStringLiteral("Attenzione: Il programma non può essere inserito nella tray "
+                                    "bar."));
+}
+
+void Frm_Pulsiero::DisattivaAvvioAuto() {
     if (!avvioAutomatico_.LeggiAvvioAuto())
         return;
-    if (avvioAutomatico_.elimina())
+    if (avvioAutomatico_.elimina()) {
         menu_.MenuAvvioAuto->setChecked(false);
-    else
-        messaggi_.errore(QStringLiteral("Pulsiero"),
-                         QStringLiteral("Attenzione: Il programma è già stato inserito nella "
-                                        "tray bar."));
+        return;
+    }
+    messaggi_.errore(QStringLiteral("Pulsiero"),
+                     QStringLiteral("Attenzione: Il programma è già stato inserito nella tray "
+                                    "bar."));
 }
 
 void Frm_Pulsiero::MenuConfigura_Click() {

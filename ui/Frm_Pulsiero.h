@@ -84,7 +84,13 @@ private:
     void ColoreContorno(int indice, const QColor& colore);
     void VisualizzaInvio(bool visibile);
 
+    void MenuFine_Click();
+    void MenuInitCom_Click();
+    void MenuCreaCollegamento_Click();
+    void MenuEliminaCollegamento_Click();
     void MenuAvvioAuto_Click();
+    void AttivaAvvioAuto();
+    void DisattivaAvvioAuto();
     void MenuConfigura_Click();
     void MenuInformazioni_Click();
 
