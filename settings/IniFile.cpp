@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -57,6 +58,24 @@ void syncFolder(const std::string& folder) {
         fsync(fd);
         ::close(fd);
     }
+}
+
+// A writer killed between creating its temporary file and renaming it leaves the temporary
+// behind. Whoever holds the lock is the only writer, so any such file is stale.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string target = resolvedPath(path);
+    const std::string folder = folderOf(target);
+    const std::string prefix = "." + nameOf(target) + ".";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        // mkostemp's six characters; the lock file's "lock" never matches.
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
+            ::unlink((folder + "/" + name).c_str());
+    }
+    closedir(dir);
 }
 
 } // namespace
@@ -135,6 +154,7 @@ IniDocument loadDocument(const std::string& path) {
 }
 
 bool writeValuesLocked(const std::string& path, const std::vector<Valore>& valori) {
+    removeStaleTemporaries(path);
     const auto existing = readFile(path);
     if (!existing && access(path.c_str(), F_OK) == 0)
         return false; // present but unreadable: rewriting it would lose what it holds

@@ -1,6 +1,7 @@
 #include "protocol/CreaComando.h"
 #include "settings/IniFile.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -44,6 +45,11 @@ void TestRobustezza::uccisoAMetaScrittura() {
         precedente = passo;
     }
     QVERIFY(precedente > 0);
+    // The next write clears whatever temporary files the killed writers left behind.
+    QVERIFY(ScriviIni("Pulsiero", "nome", "x", path));
+    auto resto = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    resto.removeAll(".pulsiero.ini.lock");
+    QCOMPARE(resto, QStringList{"pulsiero.ini"});
 }
 
 void TestRobustezza::fileGrandi_data() {
