@@ -8,8 +8,8 @@ packages=(
   cmake ninja-build g++ ccache pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   fonts-liberation desktop-file-utils
-  xvfb xauth xdotool trayer openbox wmctrl x11-utils procps imagemagick
-  libbenchmark-dev clang libclang-rt-14-dev appstream
+  xvfb xauth xdotool trayer openbox wmctrl x11-utils procps
+  libbenchmark-dev clang libclang-rt-14-dev libxcb1-dev appstream dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do
