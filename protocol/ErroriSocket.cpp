@@ -44,6 +44,7 @@ Voce voce(QAbstractSocket::SocketError errore, const QString& testoQt) {
     case E::UnsupportedSocketOperationError:
         return {10045, nullptr};
     default:
+        // No Windows socket number matches the rest: Qt's own error number, in the same range.
         return {10000 + static_cast<int>(errore) + 1, nullptr};
     }
 }

@@ -34,7 +34,7 @@ Trasmettitore::Trasmettitore(const Configurazione& configurazione, Messaggi& mes
     scadenza_.setParent(this);
     scadenza_.setSingleShot(true);
     scadenza_.setTimerType(Qt::PreciseTimer);
-    connect(&socket_, &QTcpSocket::connected, this, &Trasmettitore::connesso_);
+    connect(&socket_, &QTcpSocket::connected, this, &Trasmettitore::inviaComando);
     connect(&socket_, &QTcpSocket::bytesWritten, this, [this](qint64 n) { scritti_ += n; });
     connect(&socket_, &QTcpSocket::disconnected, this,
             [this] { concludi(scritti_ == comando_.size()); });
@@ -78,7 +78,7 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
     socket_.connectToHost(QString::fromStdString(imp.IndirizzoIP), *porta);
 }
 
-void Trasmettitore::connesso_() {
+void Trasmettitore::inviaComando() {
     scadenza_.start(kAttesaConsegnaMs);
     socket_.write(comando_);
     // Closes once every byte has left; disconnected() then tells whether all were written.

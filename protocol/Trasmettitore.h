@@ -48,7 +48,7 @@ signals:
 
 private:
     Momento momentoAttuale();
-    void connesso_();
+    void inviaComando();
     void erroreSocket(QAbstractSocket::SocketError errore);
     void concludi(bool inviato);
 
