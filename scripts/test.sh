@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 build=${BUILD_DIR:-build}
 
+# A short bounded fuzzing run of the core; scripts/fuzz.sh 600 runs a longer one.
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
+
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 chmod 700 "$XDG_RUNTIME_DIR"
 pids=()
@@ -31,6 +34,3 @@ fi
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
 
 ctest --test-dir "$build" --output-on-failure --timeout 300
-
-# A short bounded fuzzing run of the core; scripts/fuzz.sh 600 runs a longer one.
-bash scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
