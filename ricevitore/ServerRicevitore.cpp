@@ -187,21 +187,71 @@ void Server::chiudi(Connessione& c, const char* motivo, std::vector<Esito>& conc
     conclusi.push_back(std::move(esito));
 }
 
-// Everything finished in one round is saved with one durable write, and only then logged and
-// acted on: a restart never lets an accepted step in again.
+// What finished in this round joins the line; accepted frames make a new state to write. Nothing
+// is logged or acted on before the state it produced is on disk, so a restart never lets an
+// accepted step in again.
 void Server::concludi(std::vector<Esito>& conclusi) {
+    if (conclusi.empty())
+        return;
     const bool accettati =
         std::any_of(conclusi.begin(), conclusi.end(), [](const Esito& e) { return e.accettato; });
-    const bool salvato = !accettati || salvaStato();
-    for (auto& e : conclusi) {
-        if (e.accettato && !salvato)
-            e.verdetto += " (attenzione: stato non salvato)";
+    {
+        std::lock_guard lock(mutex_);
+        if (accettati && !opzioni_.fileStato.empty())
+            daScrivere_ = tracker_.serialize();
+        std::move(conclusi.begin(), conclusi.end(), std::back_inserter(inAttesa_));
+        if (!daScrivere_ && !scrivendo_) {
+            std::move(inAttesa_.begin(), inAttesa_.end(), std::back_inserter(pronti_));
+            inAttesa_.clear();
+        }
+    }
+    lavoro_.notify_one();
+    conclusi.clear();
+}
+
+// Logs, in order, the results whose state is durable, and runs the program for accepted ones.
+void Server::pubblica() {
+    std::vector<Esito> esiti;
+    {
+        std::lock_guard lock(mutex_);
+        esiti.swap(pronti_);
+    }
+    for (const auto& e : esiti) {
         if (e.accettato)
             avviaProgramma(e);
         if (registro_)
             registro_(e);
     }
-    conclusi.clear();
+}
+
+// Writes the newest state, one durable write for however many frames produced it.
+void Server::scrivi() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        lavoro_.wait(lock, [this] { return daScrivere_ || scrittoreFermo_; });
+        if (!daScrivere_)
+            return;
+        const std::string stato = std::move(*daScrivere_);
+        daScrivere_.reset();
+        std::vector<Esito> lotto;
+        lotto.swap(inAttesa_);
+        scrivendo_ = true;
+        lock.unlock();
+        const bool salvato = ini::writeFileAtomically(opzioni_.fileStato, stato);
+        lock.lock();
+        scrivendo_ = false;
+        for (auto& e : lotto) {
+            if (e.accettato && !salvato)
+                e.verdetto += " (attenzione: stato non salvato)";
+            pronti_.push_back(std::move(e));
+        }
+        // Refusals that came meanwhile wait for nothing more.
+        if (!daScrivere_) {
+            std::move(inAttesa_.begin(), inAttesa_.end(), std::back_inserter(pronti_));
+            inAttesa_.clear();
+        }
+        (void)!::write(sveglia_[1], "!", 1);
+    }
 }
 
 Esito Server::giudica(const std::string& trama, const std::string& peer) {
@@ -230,11 +280,6 @@ Esito Server::giudica(const std::string& trama, const std::string& peer) {
     return e;
 }
 
-bool Server::salvaStato() {
-    return opzioni_.fileStato.empty() ||
-           ini::writeFileAtomically(opzioni_.fileStato, tracker_.serialize());
-}
-
 void Server::avviaProgramma(const Esito& e) {
     if (opzioni_.programma.empty())
         return;
@@ -252,11 +297,14 @@ void Server::esegui() {
     // Children are reaped by the system; a peer that hangs up never kills the receiver.
     std::signal(SIGCHLD, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+    ::pipe2(sveglia_, O_CLOEXEC | O_NONBLOCK);
+    scrittore_ = std::thread([this] { scrivi(); });
     std::vector<Connessione> connessioni;
     std::vector<Esito> conclusi;
     std::vector<pollfd> attese;
     while (!fermo_) {
         attese.clear();
+        attese.push_back({sveglia_[0], POLLIN, 0});
         // At the cap, new connections wait in the kernel's queue until a slot frees.
         attese.push_back(
             {ascolto_,
@@ -264,13 +312,16 @@ void Server::esegui() {
         for (const auto& c : connessioni)
             attese.push_back({c.fd, POLLIN, 0});
         ::poll(attese.data(), attese.size(), 100);
+        char scarto[64];
+        while (::read(sveglia_[0], scarto, sizeof scarto) > 0) {
+        }
 
         const auto adesso = Orologio::now();
         std::vector<Connessione> ancora;
         ancora.reserve(connessioni.size());
         for (std::size_t i = 0; i < connessioni.size(); ++i) {
             auto& c = connessioni[i];
-            if (attese[i + 1].revents != 0 && !leggi(c, conclusi))
+            if (attese[i + 2].revents != 0 && !leggi(c, conclusi))
                 continue;
             if (adesso >= c.scadenza) {
                 chiudi(c, "tempo scaduto", conclusi);
@@ -280,11 +331,21 @@ void Server::esegui() {
         }
         connessioni = std::move(ancora);
         concludi(conclusi);
-        if (attese[0].revents & POLLIN)
+        pubblica();
+        if (attese[1].revents & POLLIN)
             accetta(connessioni);
     }
     for (auto& c : connessioni)
         ::close(c.fd);
+    {
+        std::lock_guard lock(mutex_);
+        scrittoreFermo_ = true; // the writer still writes what is pending, then stops
+    }
+    lavoro_.notify_one();
+    scrittore_.join();
+    pubblica();
+    ::close(sveglia_[0]);
+    ::close(sveglia_[1]);
 }
 
 } // namespace pulsiero::ricevitore

@@ -4,10 +4,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace pulsiero::ricevitore {
@@ -65,7 +68,8 @@ private:
     void chiudi(Connessione& c, const char* motivo, std::vector<Esito>& conclusi);
     Esito giudica(const std::string& trama, const std::string& peer);
     void concludi(std::vector<Esito>& conclusi);
-    bool salvaStato();
+    void pubblica();
+    void scrivi();
     void avviaProgramma(const Esito& e);
 
     Opzioni opzioni_;
@@ -74,6 +78,18 @@ private:
     int ascolto_ = -1;
     std::uint16_t porta_ = 0;
     std::atomic<bool> fermo_{false};
+
+    // The state is written on a thread of its own, so that the network loop goes on meanwhile.
+    // Results wait in order until the state they depend on is on disk, then the loop logs them.
+    std::thread scrittore_;
+    std::mutex mutex_;
+    std::condition_variable lavoro_;
+    std::optional<std::string> daScrivere_; // the newest state not yet handed to the disk
+    bool scrivendo_ = false;
+    bool scrittoreFermo_ = false;
+    std::vector<Esito> inAttesa_; // waiting for a write
+    std::vector<Esito> pronti_;   // durable: to be logged and acted on
+    int sveglia_[2] = {-1, -1};   // the writer wakes the loop through this pipe
 };
 
 } // namespace pulsiero::ricevitore

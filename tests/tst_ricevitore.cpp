@@ -19,10 +19,13 @@ namespace {
 // A receiver running on its own thread on 127.0.0.1, with its log collected.
 class RicevitoreInProva {
 public:
-    explicit RicevitoreInProva(ricevitore::Opzioni opzioni) : server_(std::move(opzioni)) {
+    explicit RicevitoreInProva(ricevitore::Opzioni opzioni)
+        : fileStato_(opzioni.fileStato), server_(std::move(opzioni)) {
         server_.impostaRegistro([this](const ricevitore::Esito& e) {
             std::lock_guard lock(mutex_);
             esiti_.push_back(e);
+            if (e.accettato && !salvatoPrimaDelRegistro(e))
+                ++nonSalvati_;
         });
         const auto errore = server_.apri();
         if (errore)
@@ -56,8 +59,23 @@ public:
         std::lock_guard lock(mutex_);
         return esiti_;
     }
+    // Accepted frames logged before the state holding their step was on disk.
+    int nonSalvati() {
+        std::lock_guard lock(mutex_);
+        return nonSalvati_;
+    }
 
 private:
+    // The file must already hold this step for the transmitter, or a later one.
+    bool salvatoPrimaDelRegistro(const ricevitore::Esito& e) const {
+        const auto stato = rolling::Tracker::parse(ini::readFile(fileStato_).value_or(""));
+        const auto trovato = stato.find(*e.pulsiero);
+        return trovato != stato.end() &&
+               rolling::Tracker::distance(*e.passo, trovato->second) < 32768;
+    }
+
+    std::string fileStato_;
+    int nonSalvati_ = 0;
     ricevitore::Server server_;
     std::thread thread_;
     std::mutex mutex_;
@@ -109,6 +127,7 @@ void TestRicevitore::primoAvvioImparaPoiProtegge() {
     QCOMPARE(esiti[2].verdetto, std::string("rifiutato: ripetizione rifiutata"));
     QCOMPARE(esiti[3].verdetto, std::string("rifiutato: ripetizione rifiutata"));
     QCOMPARE(*ini::readFile(dir.filePath("stato").toStdString()), std::string("7 501\n"));
+    QCOMPARE(r.nonSalvati(), 0);
 }
 
 void TestRicevitore::statoSopravviveAlRiavvio() {
@@ -187,6 +206,7 @@ void TestRicevitore::clientLentiEMolti() {
     for (const auto& e : esiti)
         scaduti += e.verdetto == "rifiutato: tempo scaduto";
     QCOMPARE(scaduti, 12);
+    QCOMPARE(r.nonSalvati(), 0);
     const auto stato = *ini::readFile(dir.filePath("stato").toStdString());
     for (int t = 1; t <= 8; ++t)
         QVERIFY2(stato.find(std::to_string(t) + " 25\n") != std::string::npos, stato.c_str());
