@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace pulsiero {
 
 namespace {
@@ -111,6 +113,10 @@ void Frm_About::Form_Load() {
         "trattati internazionali. La riproduzione o la distribuzione non autorizzata, anche "
         "parziale, è perseguibile civilmente e penalmente nei limiti previsti dalla legge."));
     Lab_EMail_->setText(QString::fromUtf8(metadati::kEmail));
+    // The address is the build's own: the label grows to show all of it, within the link area.
+    const int larghezza = Lab_EMail_->fontMetrics().horizontalAdvance(Lab_EMail_->text()) + 2;
+    Lab_EMail_->resize(std::clamp(larghezza, 100, Img_EMail_->width() - Lab_EMail_->x()),
+                       Lab_EMail_->height());
 }
 
 bool Frm_About::eventFilter(QObject* oggetto, QEvent* evento) {
