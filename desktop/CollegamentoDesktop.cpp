@@ -42,10 +42,14 @@ bool CollegamentoDesktop::crea() const {
     // GNOME's desktop starts only launchers marked trusted; elsewhere gio is simply absent.
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
     if (!gio.isEmpty()) {
-        QProcess processo; // its output is captured and dropped: a refusal is no matter
-        processo.start(gio, {QStringLiteral("set"), percorso(), QStringLiteral("metadata::trusted"),
-                             QStringLiteral("true")});
-        processo.waitForFinished(2000);
+        // Started detached, so the window never waits on it; a refusal is no matter.
+        QProcess processo;
+        processo.setProgram(gio);
+        processo.setArguments({QStringLiteral("set"), percorso(),
+                               QStringLiteral("metadata::trusted"), QStringLiteral("true")});
+        processo.setStandardOutputFile(QProcess::nullDevice());
+        processo.setStandardErrorFile(QProcess::nullDevice());
+        processo.startDetached();
     }
     return true;
 }

@@ -52,12 +52,12 @@ std::string stampabile(const std::string& dati) {
     return out;
 }
 
-std::string campo(const char* nome, const std::optional<std::int32_t>& valore) {
-    return std::string(" ") + nome + "=" + (valore ? std::to_string(*valore) : "-");
-}
-
-std::string campoJson(const char* nome, const std::optional<std::int32_t>& valore) {
-    return std::string(",\"") + nome + "\":" + (valore ? std::to_string(*valore) : "null");
+// The decoded fields as the log shows them; the key by its number, 1 to 4.
+std::vector<std::pair<const char*, std::optional<std::int32_t>>> campi(const Esito& e) {
+    return {
+        {"pulsiero", e.pulsiero}, {"tasto", e.tasto ? std::optional(*e.tasto + 1) : std::nullopt},
+        {"minuto", e.minuto},     {"casuale", e.casuale},
+        {"passo", e.passo},       {"memorizzato", e.passoMemorizzato}};
 }
 
 } // namespace
@@ -71,24 +71,16 @@ struct Server::Connessione {
 
 std::string rigaTesto(const Esito& e, const std::string& ora) {
     std::string riga = ora + " " + e.peer + " \"" + stampabile(e.trama) + "\"";
-    riga += campo("pulsiero", e.pulsiero);
-    riga += campo("tasto", e.tasto ? std::optional(*e.tasto + 1) : std::nullopt);
-    riga += campo("minuto", e.minuto);
-    riga += campo("casuale", e.casuale);
-    riga += campo("passo", e.passo);
-    riga += campo("memorizzato", e.passoMemorizzato);
+    for (const auto& [nome, valore] : campi(e))
+        riga += std::string(" ") + nome + "=" + (valore ? std::to_string(*valore) : "-");
     return riga + " -> " + e.verdetto;
 }
 
 std::string rigaJson(const Esito& e, const std::string& ora) {
     std::string riga = "{\"ora\":\"" + ora + "\",\"peer\":\"" + e.peer + "\",\"trama\":\"" +
                        stampabile(e.trama) + "\"";
-    riga += campoJson("pulsiero", e.pulsiero);
-    riga += campoJson("tasto", e.tasto ? std::optional(*e.tasto + 1) : std::nullopt);
-    riga += campoJson("minuto", e.minuto);
-    riga += campoJson("casuale", e.casuale);
-    riga += campoJson("passo", e.passo);
-    riga += campoJson("memorizzato", e.passoMemorizzato);
+    for (const auto& [nome, valore] : campi(e))
+        riga += std::string(",\"") + nome + "\":" + (valore ? std::to_string(*valore) : "null");
     riga += std::string(",\"accettato\":") + (e.accettato ? "true" : "false");
     return riga + ",\"verdetto\":\"" + e.verdetto + "\"}";
 }

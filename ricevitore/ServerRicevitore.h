@@ -41,8 +41,9 @@ struct Esito {
 std::string rigaTesto(const Esito& e, const std::string& ora);
 std::string rigaJson(const Esito& e, const std::string& ora);
 
-// A single-threaded poll() loop: accepts connections, reads at most maxByte bytes for at most
-// tempoMassimo each, judges the frame at end of stream and never writes anything back.
+// A poll() loop: accepts connections, reads at most maxByte bytes for at most tempoMassimo
+// each, judges the frame at end of stream and never writes anything back. The state is written
+// by a second thread; results are logged once the state they produced is on disk.
 class Server {
 public:
     using Registro = std::function<void(const Esito&)>;

@@ -15,8 +15,6 @@ public:
     // "Versione 1.00" for 1.0.0; "Versione 2.310" for 2.3.10.
     static QString testoVersione(int maggiore, int minore, int revisione);
 
-    QLabel* Lab_EMail() const { return Lab_EMail_; }
-
     void reject() override; // Esc
     void accept() override; // Enter
 

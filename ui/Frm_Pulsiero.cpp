@@ -150,17 +150,9 @@ void Frm_Pulsiero::impostaTrayDisponibile(std::function<bool()> disponibile) {
 void Frm_Pulsiero::Form_Load() {
     caricamento_ = true;
     about_ = std::make_unique<Frm_About>();
-    connect(about_.get(), &Frm_About::chiuso, this, [this] {
-        setEnabled(true);
-        activateWindow();
-        setFocus();
-    });
+    connect(about_.get(), &Frm_About::chiuso, this, &Frm_Pulsiero::riprendiControllo);
     dialogo_ = std::make_unique<Frm_Configurazione>(configurazione_, messaggi_);
-    connect(dialogo_.get(), &Frm_Configurazione::chiuso, this, [this] {
-        setEnabled(true);
-        activateWindow();
-        setFocus();
-    });
+    connect(dialogo_.get(), &Frm_Configurazione::chiuso, this, &Frm_Pulsiero::riprendiControllo);
     configurazione_.CaricaConfigurazione(false);
     NascondiContorni();
     // The random generator was seeded from the clock when the transmitter was created.
@@ -169,6 +161,13 @@ void Frm_Pulsiero::Form_Load() {
     menu_.MenuAvvioAuto->setChecked(avvioAuto);
     NascondiFinestra(avvioAuto);
     caricamento_ = false;
+}
+
+// The About window or the dialog has closed: the main window takes input again.
+void Frm_Pulsiero::riprendiControllo() {
+    setEnabled(true);
+    activateWindow();
+    setFocus();
 }
 
 void Frm_Pulsiero::NascondiFinestra(bool nascondi) {

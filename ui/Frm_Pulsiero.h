@@ -74,6 +74,7 @@ private:
     void creaControlli();
     void collegaMenu();
     void applicaTesti(const Impostazioni::TestiPulsiero& testi);
+    void riprendiControllo();
     bool eventoTasto(int indice, QEvent* evento);
 
     void Img_Sfondo_MouseMove();

@@ -25,9 +25,6 @@ public:
     void informazione(const QString& titolo, const QString& testo); // information icon, OK
     void domanda(const QString& titolo, const QString& testo, Risposta risposta); // Yes / No
 
-    // The box on screen, if any: for the windows that must not take input beneath it.
-    QMessageBox* aperto() const { return aperto_; }
-
 private:
     struct Richiesta {
         QMessageBox::Icon icona;
