@@ -9,6 +9,9 @@ build=${BUILD_DIR:-build}
 # A short bounded fuzzing run of the core; scripts/fuzz.sh 600 runs a longer one.
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
 
+# The unit tests again under ThreadSanitizer, and under AddressSanitizer with UBSan.
+bash scripts/sanitizers.sh
+
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 chmod 700 "$XDG_RUNTIME_DIR"
 pids=()
