@@ -11,7 +11,7 @@ namespace pulsiero::ini {
 // 255-character buffer that keeps a terminating zero.
 inline constexpr std::size_t kMaxValueChars = 254;
 
-enum class Encoding { Utf8, Windows1252 };
+enum class Encoding { Utf8, Windows1252, Utf16Le };
 
 // An INI file held as its own lines, so that a write changes one line and keeps every other byte
 // (comments, unknown keys, order, line ends, encoding) as the file had it.
@@ -21,7 +21,9 @@ public:
     std::string toBytes() const;
 
     // The value as the profile functions return it: trimmed, one pair of enclosing quotes
-    // removed, cut to kMaxValueChars characters; nullopt when the section or key is missing.
+    // removed, cut at a NUL and to kMaxValueChars characters; nullopt when the section or key is
+    // missing. Section and key names are matched without their surrounding blanks and without
+    // regard to case; names in Windows-1252 are taken as such.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     std::string value(std::string_view section, std::string_view key,
                       std::string_view fallback) const;
@@ -44,6 +46,8 @@ private:
 
     std::optional<SectionRange> findSection(std::string_view section) const;
     std::optional<std::size_t> findKey(const SectionRange& range, std::string_view key) const;
+    std::string decode(std::string_view bytes);
+    std::string encode(std::string_view text) const;
     void insertLine(std::size_t at, std::string text);
 
     std::vector<Line> lines_;

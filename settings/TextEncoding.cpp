@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace pulsiero::text {
 
@@ -20,11 +21,25 @@ void appendUtf8(std::string& out, char32_t cp) {
     } else if (cp < 0x800) {
         out += static_cast<char>(0xC0 | (cp >> 6));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         out += static_cast<char>(0xE0 | (cp >> 12));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+}
+
+bool isSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDFFF;
+}
+
+void appendUtf16Le(std::string& out, char32_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>((unit >> 8) & 0xFF);
 }
 
 int sequenceLength(unsigned char lead) {
@@ -110,6 +125,54 @@ std::string utf8ToWindows1252(std::string_view utf8) {
             continue;
         }
         out += encode1252(decodeAt(utf8, i, length));
+        i += length;
+    }
+    return out;
+}
+
+std::optional<std::string> utf16LeToUtf8(std::string_view bytes) {
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    std::string out;
+    out.reserve(bytes.size());
+    const auto unitAt = [&](std::size_t i) -> char32_t {
+        return static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+    };
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const char32_t unit = unitAt(i);
+        if (!isSurrogate(unit)) {
+            appendUtf8(out, unit);
+            continue;
+        }
+        // Only a high surrogate followed by a low one makes a character.
+        if (unit > 0xDBFF || i + 3 >= bytes.size())
+            return std::nullopt;
+        const char32_t low = unitAt(i + 2);
+        if (low < 0xDC00 || low > 0xDFFF)
+            return std::nullopt;
+        appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+    }
+    return out;
+}
+
+std::string utf8ToUtf16Le(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    for (std::size_t i = 0; i < utf8.size();) {
+        const int length = sequenceLength(static_cast<unsigned char>(utf8[i]));
+        if (length == 0 || !isValidUtf8(utf8.substr(i, length))) {
+            appendUtf16Le(out, '?');
+            ++i;
+            continue;
+        }
+        const char32_t cp = decodeAt(utf8, i, length);
+        if (cp < 0x10000) {
+            appendUtf16Le(out, cp);
+        } else {
+            appendUtf16Le(out, 0xD800 + ((cp - 0x10000) >> 10));
+            appendUtf16Le(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
+        }
         i += length;
     }
     return out;
