@@ -152,6 +152,7 @@ void TestRobustezza::limiteDimensioneRicevitore() {
     QVERIFY(ancoraInVita(ricevitore));
     ricevitore.terminate();
     QVERIFY(ricevitore.waitForFinished(5000));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList()); // no temporary
 }
 
 // At start-up the program makes the user's settings file a copy of the administrator's, read-only
