@@ -82,6 +82,12 @@ char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The second byte of a two-byte UTF-8 sequence led by 0xC3, made lower case.
+char lowerLatin1Second(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b >= 0x80 && b <= 0x9E && b != 0x97) ? static_cast<char>(b + 0x20) : c;
+}
+
 } // namespace
 
 bool isValidUtf8(std::string_view bytes) {
@@ -201,9 +207,18 @@ std::string_view trimBlanks(std::string_view text) {
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        // The accented capitals of Windows-1252's letters, U+00C0 to U+00DE (but the
+        // multiplication sign), are "\xC3\x80" to "\xC3\x9E" and their small letters 0x20 above.
+        if (a[i] == '\xC3' && b[i] == '\xC3' && i + 1 < a.size()) {
+            if (lowerLatin1Second(a[i + 1]) != lowerLatin1Second(b[i + 1]))
+                return false;
+            ++i;
+            continue;
+        }
         if (lowerAscii(a[i]) != lowerAscii(b[i]))
             return false;
+    }
     return true;
 }
 

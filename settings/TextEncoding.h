@@ -26,6 +26,7 @@ std::string_view firstChars(std::string_view utf8, std::size_t maxChars);
 std::string_view trimBlanks(std::string_view text);
 std::string_view trimLeadingBlanks(std::string_view text);
 
+// ASCII letters and the accented letters of Windows-1252 (À to Þ), of valid UTF-8 texts.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace pulsiero::text

@@ -293,6 +293,9 @@ void TestIniDocument::regoleWindows_data() {
     QTest::newRow("read: Windows-1252 name, UTF-8 file")
         << QByteArray("[Caffè]\nk=5\n") << "read" << QByteArray("Caff\xE8") << QByteArray("k")
         << QByteArray() << QByteArray("5");
+    QTest::newRow("read: accented name without regard to case")
+        << QByteArray("[CAFFÈ]\nk=5\n") << "read" << QByteArray("caff\xE8") << QByteArray("k")
+        << QByteArray() << QByteArray("5");
     QTest::newRow("write: Windows-1252 section name")
         << QByteArray("[Caff\xE8]\r\nk=5\r\n") << "write" << QByteArray("Caff\xE8")
         << QByteArray("k") << QByteArray("6") << QByteArray("[Caff\xE8]\r\nk=6\r\n");
