@@ -14,7 +14,9 @@ inline constexpr std::size_t kMaxValueChars = 254;
 enum class Encoding { Utf8, Windows1252, Utf16Le };
 
 // An INI file held as its own lines, so that a write changes one line and keeps every other byte
-// (comments, unknown keys, order, line ends, encoding) as the file had it.
+// (comments, unknown keys, order, line ends, encoding) as the file had it. The file may be UTF-8,
+// Windows-1252, or UTF-16 LE with its byte-order mark (Notepad's "Unicode"), and is written back
+// in the same encoding.
 class IniDocument {
 public:
     static IniDocument fromBytes(std::string_view bytes);
@@ -25,11 +27,14 @@ public:
     // missing. Section and key names are matched without their surrounding blanks and without
     // regard to case; names in Windows-1252 are taken as such.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    // As above, or the fallback treated as a stored value would be (trailing blanks and one pair
+    // of enclosing quotes removed).
     std::string value(std::string_view section, std::string_view key,
                       std::string_view fallback) const;
 
     // Stores value (leading blanks dropped) under the first matching section and key, creating
-    // them as needed. Returns false when the value stored already was that one: nothing changed.
+    // them as needed; a line holding the key's name alone, without "=", takes the value. Returns
+    // false when the value stored already was that one: nothing changed.
     bool setValue(std::string_view section, std::string_view key, std::string_view value);
 
     Encoding encoding() const { return encoding_; }
