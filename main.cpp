@@ -1,8 +1,10 @@
+#include "settings/IniFile.h"
 #include "ui/Frm_Pulsiero.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    pulsiero::ini::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pulsiero"));
     QGuiApplication::setDesktopFileName(QStringLiteral("pulsiero"));

@@ -4,7 +4,6 @@
 #include "settings/TextEncoding.h"
 
 #include <iterator>
-#include <limits>
 
 namespace pulsiero::frame {
 
@@ -30,12 +29,15 @@ std::uint32_t complement16(std::int16_t value, std::uint16_t mask) {
     return static_cast<std::uint16_t>(static_cast<std::uint16_t>(value) ^ mask);
 }
 
+// Added left to right in 32 bits, each partial sum checked: an overflow on the way fails even
+// when later terms would bring the total back into range.
 std::optional<std::int32_t> checkSum(const Fields& f) {
-    const std::int64_t sum = std::int64_t{f.receiver} + f.transmitter + f.key + f.step + f.random;
-    if (sum < std::numeric_limits<std::int32_t>::min() ||
-        sum > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(sum);
+    std::int32_t sum = f.receiver;
+    for (const std::int32_t term :
+         {std::int32_t{f.transmitter}, std::int32_t{f.key}, f.step, f.random})
+        if (__builtin_add_overflow(sum, term, &sum))
+            return std::nullopt;
+    return sum;
 }
 
 } // namespace

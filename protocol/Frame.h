@@ -28,7 +28,8 @@ struct Fields {
     std::int32_t step = 0;
 };
 
-// The frame's text; nullopt when the check sum overflows 32 bits.
+// The frame's text; nullopt when the check sum (receiver + transmitter + key + step + random,
+// left to right) overflows 32 bits at any step.
 std::optional<std::string> build(const Fields& fields);
 
 // The step that follows the stored text of the counter: read leniently, plus one, rounded halves

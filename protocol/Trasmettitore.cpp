@@ -70,7 +70,9 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
     comando_ = QByteArray::fromStdString(*comando);
     scritti_ = 0;
     const auto porta = portaValida(imp.PortaIP);
-    if (!porta) {
+    // Without an address there is nothing to connect to: the press just fails, with no socket
+    // error of its own before the warning.
+    if (!porta || imp.IndirizzoIP.empty()) {
         concludi(false);
         return;
     }

@@ -1,5 +1,6 @@
 // pulsiero-ricevitore: a reference receiver for the frames of Pulsiero Rolling Code.
 #include "ricevitore/ServerRicevitore.h"
+#include "settings/IniFile.h"
 #include "settings/LenientNumber.h"
 
 #include <csignal>
@@ -134,6 +135,7 @@ pulsiero::ricevitore::Server* attivo = nullptr;
 } // namespace
 
 int main(int argc, char** argv) {
+    pulsiero::ini::ignoreFileSizeSignal();
     const auto opzioni = leggiOpzioni(argc, argv);
     pulsiero::ricevitore::Server server(opzioni);
     if (const auto problema = server.apri()) {

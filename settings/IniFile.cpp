@@ -1,9 +1,10 @@
 #include "settings/IniFile.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -78,23 +79,59 @@ void removeStaleTemporaries(const std::string& path) {
     closedir(dir);
 }
 
+// Every user of the settings file must be able to take its lock, whoever made the lock file:
+// it is made readable by all, and flock works on a descriptor opened for reading only.
+int openLockFile(const std::string& lockPath) {
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd >= 0) {
+        fchmod(fd, 0644); // whatever this user's umask
+        return fd;
+    }
+    fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0 || errno != EACCES)
+        return fd;
+    // A lock file that this user cannot even read (an older version made them private) is
+    // replaced by a readable one, so that it cannot block this user's saves for good.
+    std::string temp = lockPath + ".XXXXXX";
+    fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (fchmod(fd, 0644) != 0 || ::rename(temp.c_str(), lockPath.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool isRegularFile(const struct stat& st) {
+    return S_ISREG(st.st_mode);
+}
+
 } // namespace
 
 std::optional<SettingsLock> SettingsLock::acquire(const std::string& settingsPath) {
     const std::string target = resolvedPath(settingsPath);
     const std::string lockPath = folderOf(target) + "/." + nameOf(target) + ".lock";
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return std::nullopt;
-    int rc;
-    do {
-        rc = flock(fd, LOCK_EX);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
+    // A lock file replaced while we waited for it is not the one the others lock: take it again.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = openLockFile(lockPath);
+        if (fd < 0)
+            return std::nullopt;
+        int rc;
+        do {
+            rc = flock(fd, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        struct stat held {};
+        struct stat current {};
+        if (rc == 0 && fstat(fd, &held) == 0 && ::stat(lockPath.c_str(), &current) == 0 &&
+            held.st_ino == current.st_ino && held.st_dev == current.st_dev)
+            return SettingsLock(fd);
         ::close(fd);
-        return std::nullopt;
+        if (rc != 0)
+            return std::nullopt;
     }
-    return SettingsLock(fd);
+    return std::nullopt;
 }
 
 SettingsLock::SettingsLock(SettingsLock&& other) noexcept : fd_(other.fd_) {
@@ -106,10 +143,17 @@ SettingsLock::~SettingsLock() {
         ::close(fd_); // closing the last descriptor releases the flock
 }
 
-std::optional<std::string> readFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::optional<std::string> readFile(const std::string& path, std::size_t maxBytes) {
+    // Without blocking: a FIFO must not hang the program; it is refused just below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !isRegularFile(st) ||
+        static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return std::nullopt;
+    }
     std::string content;
     char buffer[16384];
     for (;;) {
@@ -123,6 +167,10 @@ std::optional<std::string> readFile(const std::string& path) {
         if (n == 0)
             break;
         content.append(buffer, static_cast<std::size_t>(n));
+        if (content.size() > maxBytes) { // grew while being read
+            ::close(fd);
+            return std::nullopt;
+        }
     }
     ::close(fd);
     return content;
@@ -131,14 +179,20 @@ std::optional<std::string> readFile(const std::string& path) {
 bool writeFileAtomically(const std::string& path, std::string_view bytes,
                          std::optional<unsigned> requestedMode) {
     const std::string target = resolvedPath(path);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    // Only a regular file this user may write is replaced: the rename would otherwise get round
+    // a read-only file, or put a file in place of a FIFO or a device.
+    if (exists &&
+        (!isRegularFile(old) || faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0))
+        return false;
     std::string temp = folderOf(target) + "/." + nameOf(target) + ".XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat old {};
-    const mode_t mode = requestedMode                       ? static_cast<mode_t>(*requestedMode)
-                        : ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777)
-                                                            : modeForNewFile();
+    const mode_t mode = requestedMode ? static_cast<mode_t>(*requestedMode)
+                        : exists      ? (old.st_mode & 07777)
+                                      : modeForNewFile();
     const bool written = fchmod(fd, mode) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
@@ -147,6 +201,29 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes,
     }
     syncFolder(folderOf(target));
     return true;
+}
+
+bool copyFileIfMissing(const std::string& source, const std::string& target) {
+    const auto bytes = readFile(source);
+    if (!bytes)
+        return false;
+    std::string temp = folderOf(target) + "/." + nameOf(target) + ".XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool written =
+        fchmod(fd, modeForNewFile()) == 0 && writeAll(fd, *bytes) && fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    // link() never replaces: a file that appeared meanwhile is kept as it is.
+    const bool linked = written && closed && ::link(temp.c_str(), target.c_str()) == 0;
+    ::unlink(temp.c_str());
+    if (linked)
+        syncFolder(folderOf(target));
+    return linked;
+}
+
+void ignoreFileSizeSignal() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 IniDocument loadDocument(const std::string& path) {

@@ -25,14 +25,28 @@ private:
     int fd_ = -1;
 };
 
-// The file's whole content; nullopt when it does not exist or cannot be read.
-std::optional<std::string> readFile(const std::string& path);
+// The largest settings file read: anything bigger is not one.
+inline constexpr std::size_t kMaxFileBytes = 1024 * 1024;
+
+// The file's whole content; nullopt when it does not exist or cannot be read, and for anything
+// but a regular file of at most maxBytes (a FIFO, a device such as /dev/zero).
+std::optional<std::string> readFile(const std::string& path, std::size_t maxBytes = kMaxFileBytes);
 
 // Replaces the file with bytes through a temporary file in the same folder, flushed to disk and
 // renamed over it: a crash or a full disk leaves the old file or the new one, never a part.
 // mode, when given, replaces the file's permissions; otherwise an existing file keeps its own.
+// An existing file that this user may not write, or that is not a regular file, is never
+// replaced: false.
 bool writeFileAtomically(const std::string& path, std::string_view bytes,
                          std::optional<unsigned> mode = std::nullopt);
+
+// Creates target as a byte copy of source, with a new file's ordinary permissions; false when
+// source cannot be read or target exists already (it is then left as it is).
+bool copyFileIfMissing(const std::string& source, const std::string& target);
+
+// A write beyond the file-size limit (RLIMIT_FSIZE) then fails like any other instead of
+// killing the process with SIGXFSZ. Called first thing by the programs.
+void ignoreFileSizeSignal();
 
 // A missing or unreadable file reads as an empty document.
 IniDocument loadDocument(const std::string& path);

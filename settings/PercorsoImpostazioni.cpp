@@ -1,39 +1,70 @@
 #include "settings/PercorsoImpostazioni.h"
 
+#include "settings/IniFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace pulsiero {
 
 namespace {
 
-// Program folders of the system: even where root could write there, settings do not belong.
-bool cartellaDiSistema(const QString& cartella) {
-    return cartella.startsWith(QLatin1String("/usr/")) || cartella == QLatin1String("/bin") ||
-           cartella == QLatin1String("/sbin");
+bool permesso(const QString& percorso, int modo) {
+    return ::faccessat(AT_FDCWD, QFile::encodeName(percorso).constData(), modo, AT_EACCESS) == 0;
+}
+
+// The name without its last extension, as the original program named its settings file.
+QString nomeSenzaEstensione(const QFileInfo& exe) {
+    const QString nome = exe.completeBaseName();
+    return nome.isEmpty() ? exe.fileName() : nome;
+}
+
+} // namespace
+
+SceltaImpostazioni scegliImpostazioni(const QString& eseguibile, const QString& cartellaUtente) {
+    const QFileInfo exe(eseguibile);
+    const QString accanto =
+        exe.absolutePath() + QLatin1Char('/') + nomeSenzaEstensione(exe) + QStringLiteral(".ini");
+    const QFileInfo fileAccanto(accanto);
+    const bool esiste = fileAccanto.isFile();
+    if (esiste && permesso(accanto, W_OK) && permesso(exe.absolutePath(), W_OK | X_OK))
+        return {accanto, {}};
+
+    const QString utente = cartellaUtente + QStringLiteral("/pulsiero.ini");
+    const bool seme = esiste && !QFileInfo::exists(utente) && permesso(accanto, R_OK);
+    return {utente, seme ? accanto : QString()};
+}
+
+SceltaImpostazioni scegliImpostazioni() {
+    return scegliImpostazioni(
+        QCoreApplication::applicationFilePath(),
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+            QStringLiteral("/pulsiero"));
+}
+
+namespace {
+
+QString prepara(const SceltaImpostazioni& scelta) {
+    QDir().mkpath(QFileInfo(scelta.percorso).absolutePath());
+    if (!scelta.seme.isEmpty())
+        ini::copyFileIfMissing(QFile::encodeName(scelta.seme).toStdString(),
+                               QFile::encodeName(scelta.percorso).toStdString());
+    return scelta.percorso;
 }
 
 } // namespace
 
 QString percorsoImpostazioni(const QString& eseguibile, const QString& cartellaUtente) {
-    const QFileInfo exe(eseguibile);
-    const QString nome = exe.fileName() + QStringLiteral(".ini");
-    const QString cartellaExe = exe.absolutePath();
-    if (!cartellaDiSistema(cartellaExe) &&
-        ::access(QFile::encodeName(cartellaExe).constData(), W_OK) == 0)
-        return cartellaExe + QLatin1Char('/') + nome;
-    QDir().mkpath(cartellaUtente);
-    return cartellaUtente + QLatin1Char('/') + nome;
+    return prepara(scegliImpostazioni(eseguibile, cartellaUtente));
 }
 
 QString percorsoImpostazioni() {
-    return percorsoImpostazioni(
-        QCoreApplication::applicationFilePath(),
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    return prepara(scegliImpostazioni());
 }
 
 } // namespace pulsiero

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace pulsiero::text {
 
@@ -20,11 +21,25 @@ void appendUtf8(std::string& out, char32_t cp) {
     } else if (cp < 0x800) {
         out += static_cast<char>(0xC0 | (cp >> 6));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         out += static_cast<char>(0xE0 | (cp >> 12));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+}
+
+bool isSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDFFF;
+}
+
+void appendUtf16Le(std::string& out, char32_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>((unit >> 8) & 0xFF);
 }
 
 int sequenceLength(unsigned char lead) {
@@ -65,6 +80,12 @@ bool isBlank(char c) {
 
 char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The second byte of a two-byte UTF-8 sequence led by 0xC3, made lower case.
+char lowerLatin1Second(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b >= 0x80 && b <= 0x9E && b != 0x97) ? static_cast<char>(b + 0x20) : c;
 }
 
 } // namespace
@@ -115,6 +136,54 @@ std::string utf8ToWindows1252(std::string_view utf8) {
     return out;
 }
 
+std::optional<std::string> utf16LeToUtf8(std::string_view bytes) {
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    std::string out;
+    out.reserve(bytes.size());
+    const auto unitAt = [&](std::size_t i) -> char32_t {
+        return static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+    };
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const char32_t unit = unitAt(i);
+        if (!isSurrogate(unit)) {
+            appendUtf8(out, unit);
+            continue;
+        }
+        // Only a high surrogate followed by a low one makes a character.
+        if (unit > 0xDBFF || i + 3 >= bytes.size())
+            return std::nullopt;
+        const char32_t low = unitAt(i + 2);
+        if (low < 0xDC00 || low > 0xDFFF)
+            return std::nullopt;
+        appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+    }
+    return out;
+}
+
+std::string utf8ToUtf16Le(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    for (std::size_t i = 0; i < utf8.size();) {
+        const int length = sequenceLength(static_cast<unsigned char>(utf8[i]));
+        if (length == 0 || !isValidUtf8(utf8.substr(i, length))) {
+            appendUtf16Le(out, '?');
+            ++i;
+            continue;
+        }
+        const char32_t cp = decodeAt(utf8, i, length);
+        if (cp < 0x10000) {
+            appendUtf16Le(out, cp);
+        } else {
+            appendUtf16Le(out, 0xD800 + ((cp - 0x10000) >> 10));
+            appendUtf16Le(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
+        }
+        i += length;
+    }
+    return out;
+}
+
 std::string_view firstChars(std::string_view utf8, std::size_t maxChars) {
     std::size_t pos = 0;
     for (std::size_t n = 0; n < maxChars && pos < utf8.size(); ++n)
@@ -138,9 +207,18 @@ std::string_view trimBlanks(std::string_view text) {
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        // The accented capitals of Windows-1252's letters, U+00C0 to U+00DE (but the
+        // multiplication sign), are "\xC3\x80" to "\xC3\x9E" and their small letters 0x20 above.
+        if (a[i] == '\xC3' && b[i] == '\xC3' && i + 1 < a.size()) {
+            if (lowerLatin1Second(a[i + 1]) != lowerLatin1Second(b[i + 1]))
+                return false;
+            ++i;
+            continue;
+        }
         if (lowerAscii(a[i]) != lowerAscii(b[i]))
             return false;
+    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,11 @@ std::string windows1252ToUtf8(std::string_view bytes);
 // Characters that Windows-1252 cannot hold become '?'.
 std::string utf8ToWindows1252(std::string_view utf8);
 
+// UTF-16 little-endian, as Notepad saves "Unicode" files (without the byte-order mark). nullopt
+// for an odd number of bytes or an unpaired surrogate: such bytes are not that encoding.
+std::optional<std::string> utf16LeToUtf8(std::string_view bytes);
+std::string utf8ToUtf16Le(std::string_view utf8);
+
 // The first maxChars characters (code points) of a valid UTF-8 text.
 std::string_view firstChars(std::string_view utf8, std::size_t maxChars);
 
@@ -20,6 +26,7 @@ std::string_view firstChars(std::string_view utf8, std::size_t maxChars);
 std::string_view trimBlanks(std::string_view text);
 std::string_view trimLeadingBlanks(std::string_view text);
 
+// ASCII letters and the accented letters of Windows-1252 (À to Þ), of valid UTF-8 texts.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace pulsiero::text

@@ -1,11 +1,15 @@
 #include "Aiuti.h"
+#include "UtenteComune.h"
 
 #include "settings/Configurazione.h"
 #include "settings/PercorsoImpostazioni.h"
 #include "ui/Messaggi.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 using namespace pulsiero;
 
@@ -15,8 +19,8 @@ class TestConfigurazione : public QObject {
 private slots:
     void caricaSenzaAvviso();
     void inizializzaComunicazioneConferma();
-    void percorsoAccantoAllEseguibile();
-    void percorsoUtenteSeLaCartellaNonEScrivibile();
+    void percorso_data();
+    void percorso();
 };
 
 void TestConfigurazione::caricaSenzaAvviso() {
@@ -47,21 +51,105 @@ void TestConfigurazione::inizializzaComunicazioneConferma() {
     QVERIFY(!QFile::exists(dir.filePath("pulsiero.ini")));
 }
 
-void TestConfigurazione::percorsoAccantoAllEseguibile() {
-    QTemporaryDir dir;
-    QCOMPARE(percorsoImpostazioni(dir.filePath("telecomando"), dir.filePath("config")),
-             dir.filePath("telecomando.ini"));
+// Which settings file is used, for an executable in bin/ of a temporary folder and the user's
+// folder config/pulsiero. A file beside the executable is used when this user may replace it;
+// otherwise the user's own file, which starts as a copy of one the user can only read.
+void TestConfigurazione::percorso_data() {
+    QTest::addColumn<QString>("exe");
+    QTest::addColumn<QString>("beside");   // file beside the executable, or empty for none
+    QTest::addColumn<int>("besideMode");   // its permissions
+    QTest::addColumn<int>("folderMode");   // permissions of bin/
+    QTest::addColumn<bool>("userFile");    // the user's file exists already
+    QTest::addColumn<QString>("expected"); // the path, relative to the temporary folder
+    QTest::addColumn<QByteArray>("user");  // the user's file afterwards, "<none>" when missing
+
+    const QByteArray none = "<none>";
+    QTest::newRow("beside, writable")
+        << "pulsiero"
+        << "pulsiero.ini" << 0644 << 0755 << false << "bin/pulsiero.ini" << none;
+    QTest::newRow("extension dropped")
+        << "Pulsiero.exe"
+        << "Pulsiero.ini" << 0644 << 0755 << false << "bin/Pulsiero.ini" << none;
+    QTest::newRow("last extension only")
+        << "pulsiero.bin"
+        << "pulsiero.ini" << 0644 << 0755 << false << "bin/pulsiero.ini" << none;
+    QTest::newRow("beside wins over the user's")
+        << "pulsiero"
+        << "pulsiero.ini" << 0644 << 0755 << true << "bin/pulsiero.ini"
+        << QByteArray("[Server]\nPorta=3000\n");
+    QTest::newRow("nothing beside, writable folder")
+        << "pulsiero"
+        << "" << 0 << 0755 << false << "config/pulsiero/pulsiero.ini" << none;
+    QTest::newRow("other name beside")
+        << "pulsiero"
+        << "pulsiero.exe.ini" << 0644 << 0755 << false << "config/pulsiero/pulsiero.ini" << none;
+    QTest::newRow("read-only file: seeds the user's")
+        << "pulsiero"
+        << "pulsiero.ini" << 0444 << 0755 << false << "config/pulsiero/pulsiero.ini"
+        << QByteArray("[Server]\r\nPorta=2000\r\n");
+    QTest::newRow("read-only folder: seeds the user's")
+        << "pulsiero"
+        << "pulsiero.ini" << 0644 << 0555 << false << "config/pulsiero/pulsiero.ini"
+        << QByteArray("[Server]\r\nPorta=2000\r\n");
+    QTest::newRow("read-only file, user's already there")
+        << "pulsiero"
+        << "pulsiero.ini" << 0444 << 0755 << true << "config/pulsiero/pulsiero.ini"
+        << QByteArray("[Server]\nPorta=3000\n");
+    QTest::newRow("unreadable file: no seed")
+        << "pulsiero"
+        << "pulsiero.ini" << 0200 << 0555 << false << "config/pulsiero/pulsiero.ini" << none;
 }
 
-void TestConfigurazione::percorsoUtenteSeLaCartellaNonEScrivibile() {
+void TestConfigurazione::percorso() {
+    // As root every file is writable: the rows run as nobody, in a copy of this test.
+    if (utente::daRoot()) {
+        QTemporaryDir programmi;
+        utente::apriATutti(programmi.path());
+        QProcess figlio;
+        auto ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("HOME", programmi.path());
+        ambiente.remove("XDG_RUNTIME_DIR");
+        figlio.setProcessEnvironment(ambiente);
+        utente::avvia(figlio, QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("percorso:") + QString::fromUtf8(QTest::currentDataTag())},
+                      programmi.path());
+        QVERIFY(figlio.waitForFinished(20000));
+        QVERIFY2(figlio.exitCode() == 0, figlio.readAllStandardOutput().constData());
+        return;
+    }
+    QFETCH(QString, exe);
+    QFETCH(QString, beside);
+    QFETCH(int, besideMode);
+    QFETCH(int, folderMode);
+    QFETCH(bool, userFile);
+    QFETCH(QString, expected);
+    QFETCH(QByteArray, user);
+
     QTemporaryDir dir;
-    QCOMPARE(percorsoImpostazioni(QStringLiteral("/nonexistent/bin/pulsiero"),
-                                  dir.filePath("config/pulsiero")),
-             dir.filePath("config/pulsiero/pulsiero.ini"));
-    QVERIFY(QFileInfo(dir.filePath("config/pulsiero")).isDir());
-    // An installed program keeps its settings with the user even where root could write.
-    QCOMPARE(percorsoImpostazioni(QStringLiteral("/usr/bin/pulsiero"), dir.filePath("cfg")),
-             dir.filePath("cfg/pulsiero.ini"));
+    QVERIFY(QDir(dir.path()).mkpath("bin"));
+    const QByteArray besideBytes = "[Server]\r\nPorta=2000\r\n";
+    if (!beside.isEmpty()) {
+        aiuti::scriviFile(dir.filePath("bin/" + beside), besideBytes);
+        ::chmod(QFile::encodeName(dir.filePath("bin/" + beside)).constData(), besideMode);
+    }
+    const QString userPath = dir.filePath("config/pulsiero/pulsiero.ini");
+    if (userFile) {
+        QVERIFY(QDir(dir.path()).mkpath("config/pulsiero"));
+        aiuti::scriviFile(userPath, "[Server]\nPorta=3000\n");
+    }
+    const QByteArray bin = QFile::encodeName(dir.filePath("bin"));
+    ::chmod(bin.constData(), folderMode);
+    const QString chosen =
+        percorsoImpostazioni(dir.filePath("bin/" + exe), dir.filePath("config/pulsiero"));
+    ::chmod(bin.constData(), 0755);
+
+    QCOMPARE(chosen, dir.filePath(expected));
+    QCOMPARE(QFile::exists(userPath) ? aiuti::leggiFile(userPath) : QByteArray("<none>"), user);
+    if (QFile::exists(userPath)) // a copy of a read-only file is still the user's to save
+        QVERIFY(QFileInfo(userPath).isWritable());
+    QVERIFY(QFileInfo(dir.filePath("config/pulsiero")).isDir() || chosen.contains("/bin/"));
+    if (besideMode & 0400) // the file beside the executable is never changed
+        QCOMPARE(aiuti::leggiFile(dir.filePath("bin/" + beside)), besideBytes);
 }
 
 QTEST_MAIN(TestConfigurazione)

@@ -18,6 +18,8 @@ class TestFrame : public QObject {
 private slots:
     void costruzione_data();
     void costruzione();
+    void sommaDiControllo_data();
+    void sommaDiControllo();
     void passo_data();
     void passo();
     void esempio_data();
@@ -62,6 +64,42 @@ void TestFrame::costruzione() {
                                      static_cast<std::int16_t>(minute), random, step});
     QVERIFY(built);
     QCOMPARE(QString::fromStdString(*built), frame);
+}
+
+// receiver + transmitter + key + step + random, added left to right in 32 bits: an overflow at any
+// step fails the frame, even when the later terms would bring the total back into range.
+void TestFrame::sommaDiControllo_data() {
+    QTest::addColumn<int>("receiver");
+    QTest::addColumn<int>("transmitter");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("random");
+    QTest::addColumn<QString>("check"); // "<fail>" when no frame
+
+    QTest::newRow("total exactly INT32_MAX") << 2147483638 << 7 << 2 << 0 << 0 << "F";
+    QTest::newRow("total one past INT32_MAX") << 2147483638 << 7 << 2 << 0 << 1 << "<fail>";
+    QTest::newRow("partial sum exactly INT32_MAX") << 2147483640 << 7 << 0 << -5 << 3 << "D";
+    QTest::newRow("partial sum one past, total in range")
+        << 2147483641 << 7 << 2 << -30 << 0 << "<fail>";
+    QTest::newRow("partial sum past INT32_MAX at the last term")
+        << 2147483600 << 7 << 2 << 38 << 1 << "<fail>";
+    QTest::newRow("total exactly INT32_MIN") << -2147483641 << -7 << 0 << 0 << 0 << "0";
+    QTest::newRow("partial sum one below INT32_MIN, total in range")
+        << -2147483641 << -8 << 0 << 20 << 0 << "<fail>";
+}
+
+void TestFrame::sommaDiControllo() {
+    QFETCH(int, receiver);
+    QFETCH(int, transmitter);
+    QFETCH(int, key);
+    QFETCH(int, step);
+    QFETCH(int, random);
+    QFETCH(QString, check);
+    const auto built =
+        frame::build({receiver, transmitter, static_cast<std::int16_t>(key), 0, random, step});
+    QCOMPARE(built ? QString::fromStdString(built->substr(built->size() - 1))
+                   : QStringLiteral("<fail>"),
+             check);
 }
 
 void TestFrame::passo_data() {

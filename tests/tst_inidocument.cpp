@@ -18,6 +18,8 @@ private slots:
     void windows1252ConservatoInScrittura();
     void valoreNonUtf8();
     void capoNelValore();
+    void regoleWindows_data();
+    void regoleWindows();
 };
 
 void TestIniDocument::lettura_data() {
@@ -212,6 +214,110 @@ void TestIniDocument::capoNelValore() {
     QVERIFY(doc.setValue("S", "k", "a\nb=c\r"));
     QCOMPARE(*doc.value("S", "k"), std::string("a b=c"));
     QVERIFY(!doc.value("S", "b"));
+}
+
+namespace {
+// Notepad's "Unicode": UTF-16 little-endian after the byte-order mark FF FE.
+QByteArray utf16(const QString& text) {
+    QByteArray bytes("\xFF\xFE");
+    for (const QChar c : text) {
+        bytes += static_cast<char>(c.unicode() & 0xFF);
+        bytes += static_cast<char>(c.unicode() >> 8);
+    }
+    return bytes;
+}
+} // namespace
+
+// What the platform's profile functions do with files written on Windows. A read gives the value
+// ("<none>" when missing) of section/key, with fallback given when it is not empty; a write
+// stores value and gives the whole file.
+void TestIniDocument::regoleWindows_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QByteArray>("value"); // the fallback of a read, the value of a write
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray file = "[Server]\r\nPorta=2000\r\n";
+    QTest::newRow("read: names trimmed")
+        << file << "read" << QByteArray(" Server\t") << QByteArray("  Porta ") << QByteArray()
+        << QByteArray("2000");
+    QTest::newRow("write: names trimmed, no second line")
+        << file << "write" << QByteArray(" Server ") << QByteArray("  Porta  ")
+        << QByteArray("2001") << QByteArray("[Server]\r\nPorta=2001\r\n");
+    QTest::newRow("write: new key and section without blanks")
+        << QByteArray() << "write" << QByteArray(" Pulsiero ") << QByteArray(" t1 ")
+        << QByteArray("Apri") << QByteArray("[Pulsiero]\nt1=Apri\n");
+    QTest::newRow("read: fallback loses trailing blanks")
+        << file << "read" << QByteArray("Server") << QByteArray("Indirizzo")
+        << QByteArray(" 10.0.0.7 \t ") << QByteArray(" 10.0.0.7");
+    QTest::newRow("read: fallback loses one pair of quotes")
+        << file << "read" << QByteArray("Server") << QByteArray("Indirizzo")
+        << QByteArray("\"\"x y\"\" ") << QByteArray("\"x y\"");
+    QTest::newRow("read: UTF-16 LE with BOM")
+        << utf16("[Pulsiero]\r\nnome=Cancello perché\r\n") << "read" << QByteArray("Pulsiero")
+        << QByteArray("nome") << QByteArray() << QByteArray("Cancello perché");
+    QTest::newRow("read: UTF-16 LE beyond 16 bits")
+        << utf16(QStringLiteral("[S]\r\nk=\U0001F511\r\n")) << "read" << QByteArray("S")
+        << QByteArray("k") << QByteArray() << QByteArray("\xF0\x9F\x94\x91");
+    QTest::newRow("write: UTF-16 LE stays UTF-16 LE")
+        << utf16("[Pulsiero]\r\nPasso=41\r\n") << "write" << QByteArray("Pulsiero")
+        << QByteArray("Passo") << QByteArray("42") << utf16("[Pulsiero]\r\nPasso=42\r\n");
+    QTest::newRow("write: UTF-16 LE new key")
+        << utf16("[Pulsiero]\r\n") << "write" << QByteArray("Pulsiero") << QByteArray("nome")
+        << QByteArray("Città") << utf16("[Pulsiero]\r\nnome=Città\r\n");
+    QTest::newRow("read: odd UTF-16 length is 8-bit text")
+        << QByteArray("\xFF\xFE\n[S]\nk=v\n") << "read" << QByteArray("S") << QByteArray("k")
+        << QByteArray() << QByteArray("v");
+    QTest::newRow("read: value cut at NUL")
+        << QByteArray("[S]\nk=ab\0cd\n", 12) << "read" << QByteArray("S") << QByteArray("k")
+        << QByteArray() << QByteArray("ab");
+    QTest::newRow("read: #k is a key") << QByteArray("[S]\n#k=7\n") << "read" << QByteArray("S")
+                                       << QByteArray("#k") << QByteArray() << QByteArray("7");
+    QTest::newRow("read: =v has an empty name")
+        << QByteArray("[S]\n=v\n") << "read" << QByteArray("S") << QByteArray("") << QByteArray()
+        << QByteArray("v");
+    QTest::newRow("read: ; still a comment")
+        << QByteArray("[S]\n;k=7\n") << "read" << QByteArray("S") << QByteArray(";k")
+        << QByteArray() << QByteArray("<none>");
+    QTest::newRow("read: name alone hides a later value")
+        << QByteArray("[S]\nflag\nflag=0\n") << "read" << QByteArray("S") << QByteArray("flag")
+        << QByteArray() << QByteArray("<none>");
+    QTest::newRow("write: name alone gets the value")
+        << QByteArray("[S]\r\nflag \r\nb=2\r\n") << "write" << QByteArray("S") << QByteArray("FLAG")
+        << QByteArray("1") << QByteArray("[S]\r\nflag=1\r\nb=2\r\n");
+    QTest::newRow("read: Windows-1252 section name")
+        << QByteArray("[Caff\xE8]\r\nk=5\r\n") << "read" << QByteArray("Caff\xE8")
+        << QByteArray("k") << QByteArray() << QByteArray("5");
+    QTest::newRow("read: Windows-1252 name, UTF-8 file")
+        << QByteArray("[Caffè]\nk=5\n") << "read" << QByteArray("Caff\xE8") << QByteArray("k")
+        << QByteArray() << QByteArray("5");
+    QTest::newRow("read: accented name without regard to case")
+        << QByteArray("[CAFFÈ]\nk=5\n") << "read" << QByteArray("caff\xE8") << QByteArray("k")
+        << QByteArray() << QByteArray("5");
+    QTest::newRow("write: Windows-1252 section name")
+        << QByteArray("[Caff\xE8]\r\nk=5\r\n") << "write" << QByteArray("Caff\xE8")
+        << QByteArray("k") << QByteArray("6") << QByteArray("[Caff\xE8]\r\nk=6\r\n");
+}
+
+void TestIniDocument::regoleWindows() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, op);
+    QFETCH(QByteArray, section);
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, value);
+    QFETCH(QByteArray, expected);
+    auto doc = IniDocument::fromBytes(file.toStdString());
+    if (op == QLatin1String("write")) {
+        QVERIFY(doc.setValue(section.toStdString(), key.toStdString(), value.toStdString()));
+        QCOMPARE(QByteArray::fromStdString(doc.toBytes()), expected);
+        return;
+    }
+    const std::string s = section.toStdString();
+    const std::string k = key.toStdString();
+    const auto found = value.isEmpty() ? doc.value(s, k) : doc.value(s, k, value.toStdString());
+    QCOMPARE(found ? QByteArray::fromStdString(*found) : QByteArray("<none>"), expected);
 }
 
 QTEST_GUILESS_MAIN(TestIniDocument)

@@ -1,7 +1,10 @@
+#include "UtenteComune.h"
+
 #include "settings/IniFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,8 +29,21 @@ private slots:
     void permessiConservati();
     void collegamentoSimbolicoSeguito();
     void cartellaNonScrivibile();
+    void soloFileRegolari_data();
+    void soloFileRegolari();
+    void fileDiSolaLetturaMaiSostituito();
+    void bloccoDiUnAltroUtente();
 
 private:
+    // One press of key 1 by the pressatore helper, as the ordinary user; its frame, or "-".
+    QByteArray premiComeUtenteComune(const std::string& ini) {
+        QProcess pressatore;
+        utente::avvia(pressatore, QStringLiteral(PRESSATORE),
+                      {QString::fromStdString(ini), QStringLiteral("1")}, dir_->path());
+        if (!pressatore.waitForFinished(10000) || pressatore.exitCode() != 0)
+            return "<failed: " + pressatore.readAllStandardError() + ">";
+        return pressatore.readAllStandardOutput().trimmed();
+    }
     std::string path(const char* name = "pulsiero.ini") const {
         return dir_->filePath(QString::fromLatin1(name)).toStdString();
     }
@@ -43,6 +59,7 @@ private:
     QStringList leftovers() const {
         auto names = QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden);
         names.removeAll(QStringLiteral(".pulsiero.ini.lock"));
+        names.removeAll(QStringLiteral("pressatore")); // the ordinary user's copy of the helper
         return names;
     }
     std::unique_ptr<QTemporaryDir> dir_;
@@ -50,6 +67,7 @@ private:
 
 void TestIniFile::init() {
     dir_ = std::make_unique<QTemporaryDir>();
+    utente::apriATutti(dir_->path());
 }
 
 void TestIniFile::letturaNonCreaIlFile() {
@@ -130,14 +148,92 @@ void TestIniFile::collegamentoSimbolicoSeguito() {
 }
 
 void TestIniFile::cartellaNonScrivibile() {
-    if (geteuid() == 0)
-        QSKIP("root writes to any folder");
-    write(path(), "[S]\nk=1\n");
-    QCOMPARE(::chmod(dir_->path().toLocal8Bit().constData(), 0555), 0);
-    const bool written = ScriviIni("S", "k", "2", path());
-    ::chmod(dir_->path().toLocal8Bit().constData(), 0755);
-    QVERIFY(!written);
-    QCOMPARE(content(path()), QByteArray("[S]\nk=1\n"));
+    const QByteArray before = "[Pulsiero]\nPasso=41\n";
+    write(path(), before);
+    const QByteArray folder = QFile::encodeName(dir_->path());
+    QCOMPARE(::chmod(folder.constData(), 0555), 0);
+    const QByteArray frame = premiComeUtenteComune(path());
+    ::chmod(folder.constData(), 0777);
+    QCOMPARE(frame, QByteArray("-"));
+    QCOMPARE(content(path()), before);
+}
+
+// Only a regular file of at most 1 MiB is read; anything else reads as missing, without blocking
+// or exhausting memory, and is never replaced.
+void TestIniFile::soloFileRegolari_data() {
+    QTest::addColumn<QString>("kind"); // "fifo", "device" or "file"
+    QTest::addColumn<int>("size");     // of the file
+    QTest::addColumn<QString>("port"); // read with the fallback "100"
+
+    QTest::newRow("FIFO") << "fifo" << 0 << "100";
+    QTest::newRow("/dev/zero") << "device" << 0 << "100";
+    QTest::newRow("exactly 1 MiB") << "file" << 1048576 << "2000";
+    QTest::newRow("1 MiB and one byte") << "file" << 1048577 << "100";
+}
+
+void TestIniFile::soloFileRegolari() {
+    QFETCH(QString, kind);
+    QFETCH(int, size);
+    QFETCH(QString, port);
+    QByteArray bytes = "[Server]\nPorta=2000\n;";
+    bytes += QByteArray(size - bytes.size() - 1, 'x') + "\n";
+    std::string p = path();
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(p.c_str(), 0644), 0);
+    else if (kind == QLatin1String("device"))
+        p = "/dev/zero"; // read only: never a target of a write here
+    else
+        write(p, bytes);
+
+    QCOMPARE(QString::fromStdString(LeggiIni("Server", "Porta", "100", p)), port);
+    if (kind == QLatin1String("device"))
+        return;
+    const bool readable = port == QLatin1String("2000");
+    QCOMPARE(ScriviIni("Server", "Porta", "2001", p), readable);
+    struct stat st {};
+    QCOMPARE(::stat(p.c_str(), &st), 0);
+    if (kind == QLatin1String("fifo")) {
+        QVERIFY(S_ISFIFO(st.st_mode));
+    } else if (!readable) {
+        QCOMPARE(content(p), bytes);
+    }
+}
+
+// A file without write permission for the user is never replaced, although its folder is
+// writable: the press fails and sends nothing.
+void TestIniFile::fileDiSolaLetturaMaiSostituito() {
+    const QByteArray before = "[Pulsiero]\nPasso=41\n";
+    write(path(), before);
+    QCOMPARE(::chmod(path().c_str(), 0444), 0);
+    utente::cediAllUtente(QString::fromStdString(path()));
+    QCOMPARE(premiComeUtenteComune(path()), QByteArray("-"));
+    QCOMPARE(content(path()), before);
+    struct stat st {};
+    QCOMPARE(::stat(path().c_str(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t{0444});
+    QCOMPARE(leftovers(), QStringList{"pulsiero.ini"});
+}
+
+// A lock file made by root, readable by all or private as older versions made it, never blocks
+// another user's presses.
+void TestIniFile::bloccoDiUnAltroUtente() {
+    if (!utente::daRoot())
+        QSKIP("only root can leave a file of another user");
+    const mode_t oldMask = umask(077);
+    const bool written = ScriviIni("Server", "Indirizzo", "127.0.0.1", path());
+    umask(oldMask);
+    QVERIFY(written);
+    utente::cediAllUtente(QString::fromStdString(path()));
+    const std::string lock = dir_->filePath(".pulsiero.ini.lock").toStdString();
+    struct stat st {};
+    QCOMPARE(::stat(lock.c_str(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t{0644});
+
+    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FFFFE7E1F7FFFFFFFE3"));
+    QCOMPARE(::chmod(lock.c_str(), 0600), 0);
+    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FFFFE7E1F7FFFFFFFD4"));
+    QCOMPARE(LeggiIni("Pulsiero", "Passo", "", path()), std::string("2"));
+    QVERIFY(ScriviIni("Pulsiero", "Passo", "7", path())); // and root still saves
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)

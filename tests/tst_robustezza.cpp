@@ -1,13 +1,19 @@
+#include "UtenteComune.h"
+
 #include "protocol/CreaComando.h"
+#include "protocol/Frame.h"
 #include "settings/IniFile.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 
 using namespace pulsiero;
 
@@ -18,7 +24,30 @@ private slots:
     void uccisoAMetaScrittura();
     void fileGrandi_data();
     void fileGrandi();
+    void limiteDimensioneRicevitore();
+    void limiteDimensioneProgramma();
 };
+
+namespace {
+
+// The child starts with the default disposition of SIGXFSZ and a file-size limit of byte bytes,
+// so only the program's own start-up code decides what a write beyond it does.
+void conLimiteDiDimensione(QProcess& processo, rlim_t byte) {
+    processo.setChildProcessModifier([byte] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        struct rlimit limite {};
+        getrlimit(RLIMIT_FSIZE, &limite);
+        limite.rlim_cur = byte;
+        setrlimit(RLIMIT_FSIZE, &limite);
+    });
+}
+
+// Fails unless the process is still running: a signal would have ended it.
+bool ancoraInVita(QProcess& processo) {
+    return processo.state() == QProcess::Running && !processo.waitForFinished(300);
+}
+
+} // namespace
 
 // A copy pressing keys is killed at random moments: the file is always whole and the stored
 // counter never goes backwards.
@@ -55,9 +84,9 @@ void TestRobustezza::uccisoAMetaScrittura() {
 void TestRobustezza::fileGrandi_data() {
     QTest::addColumn<QByteArray>("contenuto");
     QByteArray mega;
-    while (mega.size() < 1024 * 1024)
+    while (mega.size() < 1024 * 1024 - 100)
         mega += "[Sezione" + QByteArray::number(mega.size()) + "]\nchiave=valore lungo qualsiasi\n";
-    QTest::newRow("1 MB") << mega + "[Pulsiero]\nPasso=41\n";
+    QTest::newRow("just under 1 MiB") << mega + "[Pulsiero]\nPasso=41\n";
     QByteArray sezioni;
     for (int i = 0; i < 10000; ++i)
         sezioni += "[S" + QByteArray::number(i) + "]\nk=" + QByteArray::number(i) + "\n";
@@ -82,6 +111,89 @@ void TestRobustezza::fileGrandi() {
     QByteArray atteso = contenuto;
     atteso.replace("Passo=41", "Passo=42");
     QCOMPARE(QByteArray::fromStdString(*ini::readFile(path)), atteso);
+}
+
+// The receiver saves its state on every accepted frame: beyond the limit the save fails and is
+// reported on the frame's line, and the receiver goes on.
+void TestRobustezza::limiteDimensioneRicevitore() {
+    QTemporaryDir dir;
+    const QString stato = dir.filePath("stato");
+    QProcess ricevitore;
+    conLimiteDiDimensione(ricevitore, 2); // the state, "7 5\n", needs 4
+    ricevitore.start(QStringLiteral(RICEVITORE),
+                     {"--porta", "0", "--ricevitore", "12345", "--stato", stato, "--tolleranza",
+                      "no", "--apprendimento"});
+    QVERIFY(ricevitore.waitForStarted());
+    QByteArray avvio;
+    const QRegularExpression porta(QStringLiteral("127\\.0\\.0\\.1:(\\d+)"));
+    QRegularExpressionMatch trovata;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            avvio += ricevitore.readAllStandardError();
+            trovata = porta.match(QString::fromUtf8(avvio));
+            return trovata.hasMatch();
+        },
+        5000));
+
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, trovata.captured(1).toUShort());
+    QVERIFY(socket.waitForConnected(3000));
+    socket.write(QByteArray::fromStdString(*frame::build({12345, 7, 2, 600, 3, 5})));
+    socket.disconnectFromHost();
+    QByteArray righe;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     righe += ricevitore.readAllStandardOutput();
+                     return righe.contains('\n') || ricevitore.state() != QProcess::Running;
+                 },
+                 5000),
+             avvio.constData());
+    QVERIFY2(righe.contains("stato non salvato"), righe.constData());
+    QVERIFY(ancoraInVita(ricevitore));
+    ricevitore.terminate();
+    QVERIFY(ricevitore.waitForFinished(5000));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList()); // no temporary
+}
+
+// At start-up the program makes the user's settings file a copy of the administrator's, read-only
+// one beside the executable; beyond the limit the copy fails cleanly and the program goes on.
+void TestRobustezza::limiteDimensioneProgramma() {
+    QTemporaryDir dir;
+    utente::apriATutti(dir.path());
+    QDir cartella(dir.path());
+    for (const char* nome : {"bin", "config", "casa", "run"})
+        QVERIFY(cartella.mkdir(QString::fromLatin1(nome)));
+    for (const char* nome : {"config", "casa"})
+        utente::apriATutti(dir.filePath(QString::fromLatin1(nome)));
+    ::chmod(QFile::encodeName(dir.filePath("run")).constData(), 0700);
+    utente::cediAllUtente(dir.filePath("run"));
+    const QString ini = dir.filePath("bin/pulsiero.ini");
+    QVERIFY(ini::writeFileAtomically(ini.toStdString(),
+                                     "[Server]\nPorta=2000\n;" + std::string(4000, 'x') + "\n"));
+    ::chmod(QFile::encodeName(ini).constData(), 0444);
+
+    QProcess programma;
+    auto ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+    ambiente.insert("HOME", dir.filePath("casa"));
+    ambiente.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    ambiente.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
+    programma.setProcessEnvironment(ambiente);
+    conLimiteDiDimensione(programma, 1024);
+    if (!utente::daRoot())
+        ::chmod(QFile::encodeName(dir.filePath("bin")).constData(), 0555);
+    utente::avvia(programma, QStringLiteral(PULSIERO), {}, dir.filePath("bin"));
+    QVERIFY(programma.waitForStarted());
+
+    // The user's folder is made just before the copy.
+    QVERIFY(QTest::qWaitFor([&] { return cartella.exists("config/pulsiero"); }, 10000));
+    QTest::qWait(500);
+    QVERIFY2(ancoraInVita(programma), programma.readAllStandardError().constData());
+    programma.kill();
+    programma.waitForFinished(3000);
+    ::chmod(QFile::encodeName(dir.filePath("bin")).constData(), 0755);
+    QCOMPARE(QDir(dir.filePath("config/pulsiero")).entryList(QDir::Files | QDir::Hidden),
+             QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestRobustezza)

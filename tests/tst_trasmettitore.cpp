@@ -23,6 +23,9 @@ namespace {
 const QString kTitoloInvio = QStringLiteral("Invio dati TCP/IP");
 const QString kNonInviato = QStringLiteral(
     "Attenzione il comando non è stato inviato a causa di un problema di connessione.");
+const QString kNonSalvato =
+    QStringLiteral("Attenzione: non è stato possibile salvare il contatore dei passi nel file di "
+                   "configurazione. Il comando non è stato inviato.");
 
 // A loopback port with nothing listening on it.
 quint16 portaChiusa() {
@@ -44,6 +47,8 @@ private slots:
     void clicDuranteUnaConsegnaIgnorato();
     void contatoreNonSalvabile();
     void portaNonValida();
+    void indirizzoVuoto();
+    void sommaDiControlloFuoriDa32Bit();
     void suonoSoloSeConfigurato();
 
 private:
@@ -168,11 +173,7 @@ void TestTrasmettitore::contatoreNonSalvabile() {
     configura("127.0.0.1", QString::number(server.serverPort()));
     QVERIFY(ScriviIni("Pulsiero", "Passo", "2147483647", configurazione_->percorsoFile()));
     trasmettitore_->Img_Pulsante_Click(0);
-    QVERIFY(aiuti::chiudiMessaggio(
-        kTitoloInvio,
-        QStringLiteral("Attenzione: non è stato possibile salvare il contatore dei passi nel "
-                       "file di configurazione. Il comando non è stato inviato."),
-        QMessageBox::Warning));
+    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonSalvato, QMessageBox::Warning));
     QTest::qWait(200);
     QVERIFY(!server.hasPendingConnections() && !server.waitForNewConnection(0));
     QCOMPARE(passo(), QStringLiteral("2147483647"));
@@ -183,6 +184,29 @@ void TestTrasmettitore::portaNonValida() {
     trasmettitore_->Img_Pulsante_Click(0);
     QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonInviato, QMessageBox::Warning));
     QVERIFY(!aiuti::messaggioAperto());
+}
+
+void TestTrasmettitore::indirizzoVuoto() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    configura("", QString::number(server.serverPort()));
+    trasmettitore_->Img_Pulsante_Click(0);
+    // The warning alone: no "host not found" box before it.
+    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonInviato, QMessageBox::Warning));
+    QTest::qWait(100);
+    QVERIFY(!aiuti::messaggioAperto());
+}
+
+void TestTrasmettitore::sommaDiControlloFuoriDa32Bit() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    // 2147483641 + 7 already overflows; with step -29 the total would be back in range.
+    configura("127.0.0.1", QString::number(server.serverPort()), "ID_Dis=2147483641\nID_Pul=7\n");
+    QVERIFY(ScriviIni("Pulsiero", "Passo", "-30", configurazione_->percorsoFile()));
+    trasmettitore_->Img_Pulsante_Click(2);
+    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonSalvato, QMessageBox::Warning));
+    QVERIFY(!server.waitForNewConnection(200));
+    QCOMPARE(passo(), QStringLiteral("-30"));
 }
 
 void TestTrasmettitore::suonoSoloSeConfigurato() {

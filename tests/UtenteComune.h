@@ -1,0 +1,53 @@
+#pragma once
+
+// Permission faults only show for an ordinary user: when the tests run as root, the program under
+// test runs as nobody instead, from a copy in a folder that every user can reach (the build
+// folder may be private to root).
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace utente {
+
+inline constexpr uid_t kNobody = 65534;
+
+inline bool daRoot() {
+    return geteuid() == 0;
+}
+
+// A folder of the test that the ordinary user may also write.
+inline void apriATutti(const QString& cartella) {
+    ::chmod(QFile::encodeName(cartella).constData(), 0777);
+}
+
+// Makes a file or folder the ordinary user's own (when run as root; otherwise it already is).
+inline void cediAllUtente(const QString& percorso) {
+    if (daRoot())
+        (void)!::chown(QFile::encodeName(percorso).constData(), kNobody, kNobody);
+}
+
+// Starts programma with argomenti as the ordinary user: as nobody when run as root, from a copy
+// in cartella, which must be reachable by every user; otherwise as it is.
+inline void avvia(QProcess& processo, const QString& programma, const QStringList& argomenti,
+                  const QString& cartella) {
+    if (!daRoot()) {
+        processo.start(programma, argomenti);
+        return;
+    }
+    const QString copia = cartella + QLatin1Char('/') + QFileInfo(programma).fileName();
+    QFile::remove(copia);
+    QFile::copy(programma, copia);
+    ::chmod(QFile::encodeName(copia).constData(), 0755);
+    processo.start(QStringLiteral("setpriv"),
+                   QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                               QStringLiteral("--clear-groups"), copia} +
+                       argomenti);
+}
+
+} // namespace utente
