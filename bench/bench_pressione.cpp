@@ -2,7 +2,7 @@
 // including the locked, durable write of the step counter; beside it the floor, a plain POSIX
 // connect-send-close plus one write-temp-fsync-rename of the same file. Also the per-press cost
 // of CreaComando against a plain in-place write, and whether a press without a configured sound
-// ever loads a multimedia backend.
+// ever loads a multimedia backend. Press and CreaComando run with and without a key.
 #include "protocol/CreaComando.h"
 #include "protocol/Trasmettitore.h"
 #include "settings/Configurazione.h"
@@ -102,34 +102,43 @@ void scrivi(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-QByteArray fileImpostazioni(quint16 porta) {
+// With a key, every frame also carries its wrap count and MAC: 56 bytes instead of 19.
+constexpr std::size_t kByteTrama = 19;
+constexpr std::size_t kByteTramaConChiave = 56;
+const QByteArray kRigaChiave =
+    "Chiave=000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F\n";
+
+QByteArray fileImpostazioni(quint16 porta, bool conChiave = false) {
     return "[Server]\nIndirizzo=127.0.0.1\nPorta=" + QByteArray::number(porta) +
            "\n[Pulsiero]\nnome=Cancello\nID_Pul=1\nID_Dis=1\nt1=Apri\nt2=Chiudi\nt3=Luce\n"
-           "t4=Allarme\nSuono=\nPasso=0\n";
+           "t4=Allarme\nSuono=\nPasso=0\n" +
+           (conChiave ? kRigaChiave : QByteArray());
 }
 
 // A transmitter configured for a listening receiver, as the program has it after start-up.
 struct Banco {
     QTemporaryDir dir;
-    Ricevitore ricevitore{19};
+    Ricevitore ricevitore;
     pulsiero::Messaggi messaggi;
     pulsiero::Configurazione configurazione;
     pulsiero::Trasmettitore trasmettitore;
 
-    Banco()
-        : configurazione(preparaFile(dir, ricevitore.porta()), messaggi),
+    explicit Banco(bool conChiave = false)
+        : ricevitore(conChiave ? kByteTramaConChiave : kByteTrama),
+          configurazione(preparaFile(dir, ricevitore.porta(), conChiave), messaggi),
           trasmettitore(configurazione, messaggi) {
         configurazione.CaricaConfigurazione(false);
     }
-    static QString preparaFile(const QTemporaryDir& dir, quint16 porta) {
+    static QString preparaFile(const QTemporaryDir& dir, quint16 porta, bool conChiave) {
         const QString path = dir.filePath("pulsiero.ini");
-        scrivi(path, fileImpostazioni(porta));
+        scrivi(path, fileImpostazioni(porta, conChiave));
         return path;
     }
 };
 
+// Argument 1: the settings file holds a key, so the frame is authenticated.
 void BM_PressioneFinoAlFilo(benchmark::State& state) {
-    Banco banco;
+    Banco banco(state.range(0) != 0);
     auto& trasmettitore = banco.trasmettitore;
     auto& ricevitore = banco.ricevitore;
     trasmettitore.impostaOrologio([] { return pulsiero::Momento{630, 5}; });
@@ -146,7 +155,12 @@ void BM_PressioneFinoAlFilo(benchmark::State& state) {
         state.SetIterationTime(std::chrono::duration<double>(arrivo - inizio).count());
     }
 }
-BENCHMARK(BM_PressioneFinoAlFilo)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PressioneFinoAlFilo)
+    ->ArgName("chiave")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_PavimentoPosix(benchmark::State& state) {
     QTemporaryDir dir;
@@ -173,13 +187,13 @@ BENCHMARK(BM_PavimentoPosix)->UseManualTime()->Unit(benchmark::kMicrosecond);
 void BM_CreaComando(benchmark::State& state) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("pulsiero.ini").toStdString();
-    scrivi(QString::fromStdString(path), fileImpostazioni(100));
+    scrivi(QString::fromStdString(path), fileImpostazioni(100, state.range(0) != 0));
     pulsiero::Impostazioni imp;
     imp.carica(path);
     for (auto _ : state)
         benchmark::DoNotOptimize(pulsiero::CreaComando(0, imp, path, {630, 5}));
 }
-BENCHMARK(BM_CreaComando)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CreaComando)->ArgName("chiave")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // What a write costs without the lock, the temporary file, fsync and rename: the file
 // rewritten in place, as the original platform did.

@@ -1,30 +1,90 @@
 #include "protocol/CreaComando.h"
 
+#include "protocol/Autenticazione.h"
 #include "protocol/Frame.h"
 #include "settings/Chiavi.h"
 #include "settings/IniFile.h"
+#include "settings/LenientNumber.h"
+#include "settings/TextEncoding.h"
 
 namespace pulsiero {
 
-std::optional<std::string> CreaComando(std::int16_t tasto, const Impostazioni& impostazioni,
-                                       const std::string& percorsoIni, const Momento& momento) {
+namespace {
+
+// The wrap count that goes with the new step: it advances when the step wraps from 65535 to 1.
+// nullopt when the stored count is not a decimal 0 to 65535, the step does not fit 16 bits, or
+// the counter is used up (every step of every wrap count sent once: the key must be replaced).
+std::optional<std::uint16_t> cicloDelPasso(std::string_view cicloLetto, std::string_view passoLetto,
+                                           std::int32_t passo) {
+    if (passo < 1 || passo > frame::kLastStep || cicloLetto.size() > 5)
+        return std::nullopt;
+    std::uint32_t ciclo = 0;
+    for (char c : cicloLetto) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        ciclo = ciclo * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (ciclo > autenticazione::kUltimoCiclo)
+        return std::nullopt;
+    const auto senzaGiro = roundToInt32(numericValue(text::trimBlanks(passoLetto)) + 1.0);
+    if (senzaGiro && *senzaGiro > frame::kLastStep) {
+        if (ciclo == autenticazione::kUltimoCiclo)
+            return std::nullopt;
+        ++ciclo;
+    }
+    return static_cast<std::uint16_t>(ciclo);
+}
+
+} // namespace
+
+std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
+                                                        const Impostazioni& impostazioni,
+                                                        const std::string& percorsoIni,
+                                                        const Momento& momento) {
     const auto lock = ini::SettingsLock::acquire(percorsoIni);
     if (!lock)
-        return std::nullopt;
+        return ErroreComando::Contatore;
+    const auto documento = ini::loadDocument(percorsoIni);
+    const auto leggi = [&documento](const Chiave& c) {
+        return documento.value(c.sezione, c.nome, c.predefinito);
+    };
+    // A key that does not read is never ignored: the frame would go out unauthenticated.
+    const std::string testoChiave = leggi(chiavi::ChiaveSegreta);
+    std::optional<autenticazione::Chiave> chiave;
+    if (!testoChiave.empty() && !(chiave = autenticazione::leggiChiave(testoChiave)))
+        return ErroreComando::Chiave;
+
     const auto& passo = chiavi::Passo;
-    const auto step = frame::nextStep(
-        ini::loadDocument(percorsoIni).value(passo.sezione, passo.nome, passo.predefinito));
+    const std::string passoLetto = leggi(passo);
+    const auto step = frame::nextStep(passoLetto);
     if (!step)
-        return std::nullopt;
+        return ErroreComando::Contatore;
     auto comando = frame::build({impostazioni.NumeroRicevitore, impostazioni.NumeroTrasmettitore,
                                  tasto, momento.minutoDelGiorno, momento.casuale, *step});
     if (!comando)
-        return std::nullopt;
+        return ErroreComando::Contatore;
+    std::vector<ini::Valore> valori{
+        {std::string(passo.sezione), std::string(passo.nome), std::to_string(*step)}};
+    if (chiave) {
+        const auto ciclo = cicloDelPasso(leggi(chiavi::Ciclo), passoLetto, *step);
+        if (!ciclo || !(comando = autenticazione::tramaAutenticata(*comando, *ciclo, *chiave)))
+            return ErroreComando::Contatore;
+        valori.push_back({std::string(chiavi::Ciclo.sezione), std::string(chiavi::Ciclo.nome),
+                          std::to_string(*ciclo)});
+    }
     // The counter is stored before anything is sent: a press that fails to arrive still uses
-    // its step, so the receiver never sees one step twice.
-    if (!ini::writeValueLocked(percorsoIni, passo.sezione, passo.nome, std::to_string(*step)))
-        return std::nullopt;
-    return comando;
+    // its step, so the receiver never sees one step twice. Step and wrap count go in one write.
+    if (!ini::writeValuesLocked(percorsoIni, valori))
+        return ErroreComando::Contatore;
+    return std::move(*comando);
+}
+
+std::optional<std::string> CreaComando(std::int16_t tasto, const Impostazioni& impostazioni,
+                                       const std::string& percorsoIni, const Momento& momento) {
+    auto esito = PreparaComando(tasto, impostazioni, percorsoIni, momento);
+    if (auto* comando = std::get_if<std::string>(&esito))
+        return std::move(*comando);
+    return std::nullopt;
 }
 
 } // namespace pulsiero

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <variant>
 
 namespace pulsiero {
 
@@ -20,5 +21,16 @@ struct Momento {
 // then unchanged and nothing may be sent.
 std::optional<std::string> CreaComando(std::int16_t tasto, const Impostazioni& impostazioni,
                                        const std::string& percorsoIni, const Momento& momento);
+
+// Why no frame was made: the step counter (or the wrap count) could not be advanced or stored,
+// or the settings file holds a key that is not 64 hex digits.
+enum class ErroreComando { Contatore, Chiave };
+
+// CreaComando, telling why it failed. With a key in the settings file the frame is authenticated
+// and the wrap count advances, with the step, in one write.
+std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
+                                                        const Impostazioni& impostazioni,
+                                                        const std::string& percorsoIni,
+                                                        const Momento& momento);
 
 } // namespace pulsiero

@@ -55,13 +55,18 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
     if (inCorso_)
         return;
     const Impostazioni& imp = configurazione_.impostazioni();
-    const auto comando = CreaComando(static_cast<std::int16_t>(index), imp,
-                                     configurazione_.percorsoFile(), momentoAttuale());
+    const auto esito = PreparaComando(static_cast<std::int16_t>(index), imp,
+                                      configurazione_.percorsoFile(), momentoAttuale());
+    const auto* comando = std::get_if<std::string>(&esito);
     if (!comando) {
         messaggi_.avviso(kTitoloInvio,
-                         QStringLiteral("Attenzione: non è stato possibile salvare il contatore "
-                                        "dei passi nel file di configurazione. Il comando non è "
-                                        "stato inviato."));
+                         std::get<ErroreComando>(esito) == ErroreComando::Chiave
+                             ? QStringLiteral("Attenzione: la chiave nel file di configurazione "
+                                              "non è valida (servono 64 cifre esadecimali). Il "
+                                              "comando non è stato inviato.")
+                             : QStringLiteral("Attenzione: non è stato possibile salvare il "
+                                              "contatore dei passi nel file di configurazione. "
+                                              "Il comando non è stato inviato."));
         return;
     }
     suono_.suona(QString::fromStdString(imp.FileSuono));

@@ -12,7 +12,7 @@ mkdir -p "$artifacts"
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DPULSIERO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --parallel 2 >/dev/null
 failed=0
-for target in ini numero trama; do
+for target in ini numero trama autenticazione; do
   work=$(mktemp -d)
   cp tests/fuzz/corpus/$target/* "$work"/
   log="$build/fuzz_$target.log"

@@ -27,6 +27,10 @@ inline constexpr std::array<Chiave, 4> Tasti{{{"Pulsiero", "t1", ""},
                                               {"Pulsiero", "t3", ""},
                                               {"Pulsiero", "t4", ""}}};
 inline constexpr Chiave Passo{"Pulsiero", "Passo", "0"};
+// The transmitter's 256-bit key, 64 hex digits; absent or empty sends unkeyed frames.
+inline constexpr Chiave ChiaveSegreta{"Pulsiero", "Chiave", ""};
+// How many times the step has wrapped from 65535 to 1 under the key, decimal 0 to 65535.
+inline constexpr Chiave Ciclo{"Pulsiero", "Ciclo", "0"};
 } // namespace chiavi
 
 } // namespace pulsiero

@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "settings/Chiavi.h"
+
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -239,7 +241,11 @@ bool writeValuesLocked(const std::string& path, const std::vector<Valore>& valor
     bool changed = false;
     for (const auto& v : valori)
         changed = doc.setValue(v.sezione, v.chiave, v.valore) || changed;
-    return !changed || writeFileAtomically(path, doc.toBytes());
+    // A file holding a transmitter's key is readable by its owner only, whatever it was before.
+    const auto& chiave = chiavi::ChiaveSegreta;
+    const bool segreto = !doc.value(chiave.sezione, chiave.nome, "").empty();
+    return !changed ||
+           writeFileAtomically(path, doc.toBytes(), segreto ? std::optional(0600u) : std::nullopt);
 }
 
 bool writeValueLocked(const std::string& path, std::string_view section, std::string_view key,

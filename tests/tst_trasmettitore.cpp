@@ -46,6 +46,8 @@ private slots:
     void connessioneCheNonArriva();
     void clicDuranteUnaConsegnaIgnorato();
     void contatoreNonSalvabile();
+    void consegnaConChiave();
+    void chiaveNonValida();
     void portaNonValida();
     void indirizzoVuoto();
     void sommaDiControlloFuoriDa32Bit();
@@ -177,6 +179,40 @@ void TestTrasmettitore::contatoreNonSalvabile() {
     QTest::qWait(200);
     QVERIFY(!server.hasPendingConnections() && !server.waitForNewConnection(0));
     QCOMPARE(passo(), QStringLiteral("2147483647"));
+}
+
+// Expected bytes computed apart (Python's hashlib.blake2b, keyed, 16-byte digest).
+void TestTrasmettitore::consegnaConChiave() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    configura("127.0.0.1", QString::number(server.serverPort()),
+              "Chiave=000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f\n");
+    trasmettitore_->Img_Pulsante_Click(2);
+    QVERIFY(server.waitForNewConnection(2000));
+    QTcpSocket* peer = server.nextPendingConnection();
+    QByteArray received;
+    QTRY_VERIFY((received += peer->readAll(), peer->state() == QAbstractSocket::UnconnectedState));
+    received += peer->readAll();
+    QCOMPARE(received, QByteArray("FFFFE7E1D589AFFFD53-00005A0374F7B08864E1E1091A6846FED31D"));
+    QCOMPARE(passo(), QStringLiteral("42"));
+    QVERIFY(!aiuti::messaggioAperto());
+}
+
+void TestTrasmettitore::chiaveNonValida() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    // One digit short of a key: sending unauthenticated instead would go unnoticed.
+    configura("127.0.0.1", QString::number(server.serverPort()),
+              "Chiave=" + QByteArray(63, '7') + "\n");
+    trasmettitore_->Img_Pulsante_Click(0);
+    QVERIFY(aiuti::chiudiMessaggio(
+        kTitoloInvio,
+        QStringLiteral("Attenzione: la chiave nel file di configurazione non è valida (servono 64 "
+                       "cifre esadecimali). Il comando non è stato inviato."),
+        QMessageBox::Warning));
+    QTest::qWait(200);
+    QVERIFY(!server.hasPendingConnections() && !server.waitForNewConnection(0));
+    QCOMPARE(passo(), QStringLiteral("41"));
 }
 
 void TestTrasmettitore::portaNonValida() {
