@@ -10,6 +10,7 @@ packages=(
   fonts-liberation desktop-file-utils
   xvfb xauth xdotool trayer openbox wmctrl x11-utils procps
   libbenchmark-dev clang libclang-rt-14-dev libxcb1-dev appstream dpkg-dev file
+  systemd util-linux
 )
 missing=()
 for p in "${packages[@]}"; do
