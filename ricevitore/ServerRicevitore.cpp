@@ -23,6 +23,7 @@ using Orologio = std::chrono::steady_clock;
 
 constexpr rlim_t kFileRiservati = 64; // log, state, lock, pipes, listeners, spawning
 constexpr auto kPausaDopoEmfile = std::chrono::milliseconds(100);
+constexpr std::size_t kInAttesaMassimi = 4096;
 
 int minutoLocale() {
     const std::time_t adesso = std::time(nullptr);
@@ -310,6 +311,14 @@ void Server::concludi(std::vector<Esito>& conclusi) {
                                            [](const Esito& e) { return e.accettato; });
         if (accettati && stato_)
             daScrivere_ = tracker_.steps();
+        // While a slow disk holds the line, a flood of refusals must not pile up behind it:
+        // past a bound they are logged at once, out of order, as they depend on no write.
+        if (inAttesa_.size() >= kInAttesaMassimi) {
+            const auto rifiutati = std::stable_partition(
+                conclusi.begin(), conclusi.end(), [](const Esito& e) { return e.accettato; });
+            std::move(rifiutati, conclusi.end(), std::back_inserter(pronti_));
+            conclusi.erase(rifiutati, conclusi.end());
+        }
         std::move(conclusi.begin(), conclusi.end(), std::back_inserter(inAttesa_));
         if (!daScrivere_ && !scrivendo_) {
             std::move(inAttesa_.begin(), inAttesa_.end(), std::back_inserter(pronti_));
