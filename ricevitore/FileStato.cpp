@@ -159,10 +159,16 @@ bool FileStato::salva(std::string_view testo) const {
     if (fd < 0)
         return false;
     const bool scritto = scriviTutto(fd, testo) && ::fsync(fd) == 0;
+    int errore = errno;
     const bool chiuso = ::close(fd) == 0;
+    if (scritto && !chiuso)
+        errore = errno;
     if (!scritto || !chiuso ||
         ::renameat(cartella_, temporaneo.c_str(), cartella_, nome_.c_str()) != 0) {
+        if (scritto && chiuso)
+            errore = errno;
         ::unlinkat(cartella_, temporaneo.c_str(), 0);
+        errno = errore; // the caller reports why
         return false;
     }
     return ::fsync(cartella_) == 0;
