@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <optional>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -77,6 +78,14 @@ public:
     }
 
     std::uint16_t porta() const { return server_.porta(); }
+    // CPU time used so far by the receiver's loop.
+    std::chrono::milliseconds tempoCpu() {
+        clockid_t orologio{};
+        pthread_getcpuclockid(thread_.native_handle(), &orologio);
+        timespec t{};
+        clock_gettime(orologio, &t);
+        return std::chrono::milliseconds(t.tv_sec * 1000 + t.tv_nsec / 1000000);
+    }
     void invia(const std::string& dati, const char* da = "127.0.0.1") const {
         const int fd = connetti(server_.porta(), da);
         (void)!::write(fd, dati.data(), dati.size());
@@ -204,6 +213,7 @@ private slots:
     void connessioniPerIndirizzo();
     void laPiuVecchiaFaPosto();
     void limiteDeiFileAperti();
+    void senzaDescrittoriNonGira();
     void registroNonBlocca();
     void rifiutiUgualiRiassunti();
     void jsonValido_data();
@@ -527,6 +537,40 @@ void TestRicevitore::limiteDeiFileAperti() {
     QVERIFY(ricevitore::Server(opzioni).apri());
     opzioni.maxConnessioni = limite.rlim_max - 66; // 64 reserved, one listener
     QVERIFY(!ricevitore::Server(opzioni).apri());
+}
+
+// With no descriptor left, a waiting connection cannot be accepted: the loop pauses instead of
+// polling the listener in a tight loop, and takes the connection once descriptors are back. The
+// bound on CPU time can only err towards passing on a busy machine, never towards failing.
+void TestRicevitore::senzaDescrittoriNonGira() {
+    QTemporaryDir dir;
+    scrivi(dir.filePath("stato"), kSette500);
+    RicevitoreInProva r(opzioniDiProva(dir));
+    QProcess cliente; // started now: later there is no descriptor left for its pipes
+    cliente.start("bash", {"-c", "read x; exec 3<>/dev/tcp/127.0.0.1/" +
+                                     QString::number(r.porta()) + "; sleep 3"});
+    QVERIFY(cliente.waitForStarted());
+    rlimit prima{};
+    getrlimit(RLIMIT_NOFILE, &prima);
+    rlimit stretto = prima;
+    stretto.rlim_cur = 256;
+    setrlimit(RLIMIT_NOFILE, &stretto);
+    std::vector<int> occupati;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+        occupati.push_back(fd);
+    cliente.write("via\n");
+    cliente.waitForBytesWritten(1000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the connection is queued
+    const auto cpuPrima = r.tempoCpu();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const auto cpu = r.tempoCpu() - cpuPrima;
+    for (const int fd : occupati)
+        ::close(fd);
+    setrlimit(RLIMIT_NOFILE, &prima);
+    QVERIFY2(cpu < std::chrono::milliseconds(250), qPrintable(QString::number(cpu.count())));
+    QCOMPARE(verdetti(r.attendi(1)), QStringList{"rifiutato: tempo scaduto"});
+    cliente.kill();
+    cliente.waitForFinished(2000);
 }
 
 // Nobody reads the pipe: adding lines never waits, and what was dropped is counted.
