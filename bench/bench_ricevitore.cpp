@@ -232,7 +232,8 @@ private:
 };
 
 // Genuine presses from 127.0.0.1, one every 50 ms, each timed from its connect to its verdict.
-// Arguments: slow (1) or idle (0) attackers; from one address (1) or 127.0.0.2-254 (0).
+// Arguments: slow (1) or idle (0) attackers; from one address (1) or 127.0.0.2-254 (0); with
+// (1) or without (0) the block after repeated refusals.
 void BM_PressioniSottoAttacco(benchmark::State& state) {
     using Orologio = std::chrono::steady_clock;
     constexpr int kPressioni = 60;
@@ -244,6 +245,8 @@ void BM_PressioniSottoAttacco(benchmark::State& state) {
     pulsiero::ricevitore::Opzioni opzioni;
     opzioni.porta = 0;
     opzioni.fileStato = stato;
+    if (state.range(2) == 0) // without the per-address blocks: the bounds on connections alone
+        opzioni.tentativi = 1000000;
     pulsiero::ricevitore::Server server(opzioni);
     server.apri();
     std::mutex mutex;
@@ -297,11 +300,13 @@ void BM_PressioniSottoAttacco(benchmark::State& state) {
     std::system((std::string("rm -rf ") + cartella).c_str());
 }
 BENCHMARK(BM_PressioniSottoAttacco)
-    ->ArgNames({"lenti", "un_indirizzo"})
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({0, 1})
-    ->Args({1, 1})
+    ->ArgNames({"lenti", "un_indirizzo", "blocchi"})
+    ->Args({0, 0, 1})
+    ->Args({1, 0, 1})
+    ->Args({0, 1, 1})
+    ->Args({1, 1, 1})
+    ->Args({0, 0, 0})
+    ->Args({1, 0, 0})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
