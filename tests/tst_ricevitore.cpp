@@ -216,6 +216,7 @@ private slots:
     void connessioniPerIndirizzo();
     void laPiuVecchiaFaPosto();
     void clientConcorrenti();
+    void limiteDeiFileAperti_data();
     void limiteDeiFileAperti();
     void senzaDescrittoriNonGira();
     void registroNonBlocca();
@@ -573,17 +574,37 @@ void TestRicevitore::clientConcorrenti() {
                         "8 25\ncontrollo 5A1C6FA7\n"));
 }
 
+void TestRicevitore::limiteDeiFileAperti_data() {
+    QTest::addColumn<QString>("cap");
+    QTest::addColumn<int>("stato"); // -1: it started, and was stopped by the test
+    // A limit of 256 open files, one listener and 64 kept for the rest: 191 fit.
+    QTest::newRow("191 connections") << "191" << -1;
+    QTest::newRow("192 connections") << "192" << 1;
+}
+
 void TestRicevitore::limiteDeiFileAperti() {
-    rlimit limite{};
-    getrlimit(RLIMIT_NOFILE, &limite);
-    if (limite.rlim_max == RLIM_INFINITY || limite.rlim_max > 60000)
-        QSKIP("no finite limit on open files to exceed");
+    QFETCH(QString, cap);
+    QFETCH(int, stato);
     QTemporaryDir dir;
-    auto opzioni = opzioniDiProva(dir);
-    opzioni.maxConnessioni = limite.rlim_max - 64;
-    QVERIFY(ricevitore::Server(opzioni).apri());
-    opzioni.maxConnessioni = limite.rlim_max - 66; // 64 reserved, one listener
-    QVERIFY(!ricevitore::Server(opzioni).apri());
+    QProcess p;
+    p.start("prlimit", {"--nofile=256:256", RICEVITORE, "--porta", "0", "--stato",
+                        dir.filePath("stato"), "--max-connessioni", cap});
+    QByteArray errori;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            errori += p.readAllStandardError();
+            return errori.contains("in ascolto") || p.state() == QProcess::NotRunning;
+        },
+        5000));
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished(2000);
+        QCOMPARE(-1, stato);
+        return;
+    }
+    QCOMPARE(p.exitCode(), stato);
+    QVERIFY2(errori.contains("--max-connessioni 192 supera il limite dei file aperti (256"),
+             errori.constData());
 }
 
 // With no descriptor left, a waiting connection cannot be accepted: the loop pauses instead of
