@@ -86,47 +86,67 @@ std::variant<FileStato, std::string> FileStato::apri(const std::string& percorso
     f.percorso_ = percorso;
     const auto barra = percorso.rfind('/');
     f.nome_ = barra == std::string::npos ? percorso : percorso.substr(barra + 1);
-    const std::string cartella = cartellaDi(percorso);
     if (f.nome_.empty() || f.nome_ == "." || f.nome_ == "..")
         return errore(percorso, "non è il nome di un file");
+    const std::string cartella = cartellaDi(percorso);
+    if (auto problema = f.apriCartella(cartella))
+        return *problema;
+    if (auto problema = f.prendiBlocco(cartella))
+        return *problema;
+    if (auto problema = f.leggi())
+        return *problema;
+    return f;
+}
 
+// The folder is opened once: every later name is resolved in it, so swapping the path for a
+// link after the checks changes nothing.
+std::optional<std::string> FileStato::apriCartella(const std::string& cartella) {
     if (!creaCartelle(cartella))
         return errore(cartella, std::string("impossibile creare la cartella dello stato: ") +
                                     std::strerror(errno));
-    f.cartella_ = ::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    cartella_ = ::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat s {};
-    if (f.cartella_ < 0 || ::fstat(f.cartella_, &s) != 0)
+    if (cartella_ < 0 || ::fstat(cartella_, &s) != 0)
         return errore(cartella,
                       std::string("cartella dello stato non accessibile: ") + std::strerror(errno));
     if (s.st_uid != ::geteuid())
         return errore(cartella, "la cartella dello stato appartiene a un altro utente");
     if ((s.st_mode & S_IWOTH) && !(s.st_mode & S_ISVTX))
         return errore(cartella, "la cartella dello stato è scrivibile da altri utenti");
+    return std::nullopt;
+}
 
-    const std::string nomeBlocco = "." + f.nome_ + ".lock";
-    f.blocco_ = ::openat(f.cartella_, nomeBlocco.c_str(),
-                         O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    if (f.blocco_ < 0)
-        return errore(cartella + "/" + nomeBlocco,
+std::optional<std::string> FileStato::prendiBlocco(const std::string& cartella) {
+    const std::string nome = "." + nome_ + ".lock";
+    blocco_ = ::openat(cartella_, nome.c_str(),
+                       O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (blocco_ < 0)
+        return errore(cartella + "/" + nome,
                       std::string("impossibile aprire il blocco dello stato: ") +
                           std::strerror(errno));
-    if (::fstat(f.blocco_, &s) != 0 || !S_ISREG(s.st_mode) || s.st_uid != ::geteuid())
-        return errore(cartella + "/" + nomeBlocco, "il blocco dello stato non è un file nostro");
-    if (::flock(f.blocco_, LOCK_EX | LOCK_NB) != 0)
-        return errore(percorso,
+    struct stat s {};
+    if (::fstat(blocco_, &s) != 0 || !S_ISREG(s.st_mode) || s.st_uid != ::geteuid())
+        return errore(cartella + "/" + nome, "il blocco dello stato non è un file nostro");
+    if (::flock(blocco_, LOCK_EX | LOCK_NB) != 0)
+        return errore(percorso_,
                       errno == EWOULDBLOCK
                           ? "stato già in uso da un'altra copia del ricevitore"
                           : std::string("impossibile bloccare lo stato: ") + std::strerror(errno));
+    return std::nullopt;
+}
 
+// No file is a first start; anything else that is not our own complete state stops the start.
+std::optional<std::string> FileStato::leggi() {
     // O_NONBLOCK: a planted FIFO must not hang the start-up.
     const int fd =
-        ::openat(f.cartella_, f.nome_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        ::openat(cartella_, nome_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENOENT)
-        return f;
+        return std::nullopt;
     if (fd < 0)
-        return errore(percorso, errno == ELOOP ? "lo stato è un collegamento simbolico"
-                                               : std::string("impossibile leggere lo stato: ") +
-                                                     std::strerror(errno));
+        return errore(percorso_, errno == ELOOP ? "lo stato è un collegamento simbolico"
+                                                : std::string("impossibile leggere lo stato: ") +
+                                                      std::strerror(errno));
+    struct stat s {};
     const bool regolare = ::fstat(fd, &s) == 0 && S_ISREG(s.st_mode);
     const bool nostro = regolare && s.st_uid == ::geteuid();
     const auto testo =
@@ -134,19 +154,19 @@ std::variant<FileStato, std::string> FileStato::apri(const std::string& percorso
     const int erroreLettura = errno;
     ::close(fd);
     if (!regolare)
-        return errore(percorso, "lo stato non è un file regolare");
+        return errore(percorso_, "lo stato non è un file regolare");
     if (!nostro)
-        return errore(percorso, "lo stato appartiene a un altro utente");
+        return errore(percorso_, "lo stato appartiene a un altro utente");
     if (!testo)
-        return errore(percorso, s.st_size > kDimensioneMassima
-                                    ? std::string("lo stato è troppo grande")
-                                    : std::string("impossibile leggere lo stato: ") +
-                                          std::strerror(erroreLettura));
+        return errore(percorso_, s.st_size > kDimensioneMassima
+                                     ? std::string("lo stato è troppo grande")
+                                     : std::string("impossibile leggere lo stato: ") +
+                                           std::strerror(erroreLettura));
     auto letto = rolling::parseState(*testo);
     if (const auto* problema = std::get_if<std::string>(&letto))
-        return errore(percorso, "stato non valido: " + *problema);
-    f.letto_ = std::move(std::get<rolling::Tracker::Steps>(letto));
-    return f;
+        return errore(percorso_, "stato non valido: " + *problema);
+    letto_ = std::move(std::get<rolling::Tracker::Steps>(letto));
+    return std::nullopt;
 }
 
 bool FileStato::salva(std::string_view testo) const {

@@ -33,6 +33,9 @@ public:
 
 private:
     FileStato() = default;
+    std::optional<std::string> apriCartella(const std::string& cartella);
+    std::optional<std::string> prendiBlocco(const std::string& cartella);
+    std::optional<std::string> leggi();
 
     std::string percorso_;
     std::string nome_;

@@ -24,6 +24,7 @@ using Orologio = std::chrono::steady_clock;
 constexpr rlim_t kFileRiservati = 64; // log, state, lock, pipes, listeners, spawning
 constexpr auto kPausaDopoEmfile = std::chrono::milliseconds(100);
 constexpr std::size_t kInAttesaMassimi = 4096;
+constexpr int kAccettiPerGiro = 256;
 
 int minutoLocale() {
     const std::time_t adesso = std::time(nullptr);
@@ -210,7 +211,8 @@ std::optional<std::string> Server::apriAscolto(const std::string& testo) {
 void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessioni,
                      std::vector<Esito>& conclusi, std::size_t& accettate) {
     const std::size_t perGiro = std::max<std::size_t>(1, opzioni_.maxConnessioni / 2);
-    while (accettate < perGiro) {
+    // Connections refused outright cost little, but a flood of them must not starve the rest.
+    for (int chiamate = 0; accettate < perGiro && chiamate < kAccettiPerGiro; ++chiamate) {
         sockaddr_storage peer{};
         socklen_t lunghezza = sizeof peer;
         const int fd = accept4(ascolto.fd, reinterpret_cast<sockaddr*>(&peer), &lunghezza,
