@@ -186,13 +186,14 @@ int main(int argc, char** argv) {
     std::string indirizzi;
     for (const auto& i : opzioni.indirizzi)
         indirizzi += (indirizzi.empty() ? "" : ", ") + i;
-    std::fprintf(
-        stderr, "pulsiero-ricevitore: in ascolto su %s porta %u, ricevitore %d, stato in %s%s\n",
-        indirizzi.c_str(), server.porta(), opzioni.numeroRicevitore, opzioni.fileStato.c_str(),
+    const std::string apprendimento =
         server.apprendimentoAperto()
-            ? (" (apprendimento aperto per " + std::to_string(opzioni.apprendimentoSecondi) + " s)")
-                  .c_str()
-            : "");
+            ? " (apprendimento aperto per " + std::to_string(opzioni.apprendimentoSecondi) + " s)"
+            : "";
+    std::fprintf(stderr,
+                 "pulsiero-ricevitore: in ascolto su %s porta %u, ricevitore %d, stato in %s%s\n",
+                 indirizzi.c_str(), server.porta(), opzioni.numeroRicevitore,
+                 opzioni.fileStato.c_str(), apprendimento.c_str());
     attivo = &server;
     std::signal(SIGINT, [](int) { attivo->ferma(); });
     std::signal(SIGTERM, [](int) { attivo->ferma(); });
