@@ -22,6 +22,7 @@ private slots:
     void statoSuDisco_data();
     void statoSuDisco();
     void statoScritto();
+    void ogniTroncamentoRifiutato();
 };
 
 void TestDecodifica::decodifica_data() {
@@ -272,6 +273,14 @@ void TestDecodifica::statoSuDisco() {
 void TestDecodifica::statoScritto() {
     QCOMPARE(rolling::serialize({{7, 501}, {128, 65535}}),
              std::string("pulsiero-ricevitore stato 1\n7 501\n128 65535\ncontrollo F0F1AB5A\n"));
+}
+
+// A file cut at any byte is refused, never read as a shorter state.
+void TestDecodifica::ogniTroncamentoRifiutato() {
+    const std::string full = "pulsiero-ricevitore stato 1\n7 501\n128 65535\ncontrollo F0F1AB5A\n";
+    for (std::size_t length = 0; length < full.size(); ++length)
+        QVERIFY2(std::holds_alternative<std::string>(rolling::parseState(full.substr(0, length))),
+                 full.substr(0, length).c_str());
 }
 
 QTEST_GUILESS_MAIN(TestDecodifica)
