@@ -1,16 +1,23 @@
 // Receiver throughput: frames decoded, judged, saved and logged per second with many loopback
 // clients, beside the floor of a plain POSIX accept-read-close loop fed by the same clients.
+// And the receiver under attack: genuine presses from 127.0.0.1 while 300 idle or slow clients
+// hold connections from many loopback addresses or from one.
 #include "protocol/Frame.h"
 #include "ricevitore/ServerRicevitore.h"
 #include "settings/IniFile.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <ctime>
+#include <fcntl.h>
+#include <mutex>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -72,18 +79,20 @@ void BM_Ricevitore(benchmark::State& state) {
     char cartella[] = "/tmp/bench-ricevitore-XXXXXX";
     mkdtemp(cartella);
     const std::string stato = std::string(cartella) + "/stato";
-    std::string iniziale;
+    pulsiero::rolling::Tracker::Steps iniziale;
     for (int t = 1; t <= kMaxClienti; ++t)
-        iniziale += std::to_string(t) + " 65535\n";
-    pulsiero::ini::writeFileAtomically(stato, iniziale);
+        iniziale[t] = 65535;
+    pulsiero::ini::writeFileAtomically(stato, pulsiero::rolling::serialize(iniziale));
 
     pulsiero::ricevitore::Opzioni opzioni;
     opzioni.porta = 0;
     opzioni.fileStato = stato;
-    pulsiero::ricevitore::Server server(opzioni);
-    server.apri();
     std::atomic<int> gestite{0};
     std::atomic<int> accettate{0};
+    opzioni.tentativi = 1000000; // many clients share few addresses here: no blocks
+    opzioni.maxPerIndirizzo = 1000;
+    pulsiero::ricevitore::Server server(opzioni);
+    server.apri();
     server.impostaRegistro([&](const pulsiero::ricevitore::Esito& e) {
         accettate += e.accettato;
         ++gestite;
@@ -147,6 +156,158 @@ void BM_PavimentoAcceptReadClose(benchmark::State& state) {
 BENCHMARK(BM_PavimentoAcceptReadClose)
     ->Arg(1)
     ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Hostile clients: each holds a connection, idle or sending one byte a second, and opens a new
+// one as soon as the receiver closes it.
+class Attacco {
+public:
+    Attacco(std::uint16_t porta, int clienti, bool lenti, bool unIndirizzo)
+        : porta_(porta), lenti_(lenti), unIndirizzo_(unIndirizzo), fd_(clienti, -1) {
+        thread_ = std::thread([this] { esegui(); });
+    }
+    ~Attacco() {
+        fine_ = true;
+        thread_.join();
+        for (const int fd : fd_)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    int connessioniAperte() const { return aperte_; }
+
+private:
+    int apri(std::size_t i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_in sorgente{};
+        sorgente.sin_family = AF_INET;
+        const unsigned host = unIndirizzo_ ? 2u : 2u + static_cast<unsigned>(i % 253);
+        sorgente.sin_addr.s_addr = htonl((127u << 24) | host);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&sorgente), sizeof sorgente);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(porta_);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        return fd;
+    }
+    void esegui() {
+        using Orologio = std::chrono::steady_clock;
+        auto prossimoByte = Orologio::now() + std::chrono::seconds(1);
+        std::vector<pollfd> attese(fd_.size());
+        while (!fine_) {
+            int aperte = 0;
+            for (std::size_t i = 0; i < fd_.size(); ++i) {
+                if (fd_[i] < 0)
+                    fd_[i] = apri(i);
+                attese[i] = {fd_[i], POLLIN, 0};
+                aperte += fd_[i] >= 0;
+            }
+            aperte_ = aperte;
+            ::poll(attese.data(), attese.size(), 20);
+            char buffer[16];
+            for (std::size_t i = 0; i < fd_.size(); ++i)
+                if (attese[i].revents & (POLLIN | POLLHUP | POLLERR)) {
+                    if (::read(fd_[i], buffer, sizeof buffer) > 0)
+                        continue;
+                    ::close(fd_[i]); // closed by the receiver: come back at once
+                    fd_[i] = -1;
+                }
+            if (lenti_ && Orologio::now() >= prossimoByte) {
+                for (const int fd : fd_)
+                    if (fd >= 0)
+                        (void)!::write(fd, "F", 1);
+                prossimoByte += std::chrono::seconds(1);
+            }
+        }
+    }
+
+    std::uint16_t porta_;
+    bool lenti_;
+    bool unIndirizzo_;
+    std::vector<int> fd_;
+    std::atomic<bool> fine_{false};
+    std::atomic<int> aperte_{0};
+    std::thread thread_;
+};
+
+// Genuine presses from 127.0.0.1, one every 50 ms, each timed from its connect to its verdict.
+// Arguments: slow (1) or idle (0) attackers; from one address (1) or 127.0.0.2-254 (0); with
+// (1) or without (0) the block after repeated refusals.
+void BM_PressioniSottoAttacco(benchmark::State& state) {
+    using Orologio = std::chrono::steady_clock;
+    constexpr int kPressioni = 60;
+    constexpr int kAttaccanti = 300;
+    char cartella[] = "/tmp/bench-ricevitore-XXXXXX";
+    mkdtemp(cartella);
+    const std::string stato = std::string(cartella) + "/stato";
+    pulsiero::ini::writeFileAtomically(stato, pulsiero::rolling::serialize({{7, 65535}}));
+    pulsiero::ricevitore::Opzioni opzioni;
+    opzioni.porta = 0;
+    opzioni.fileStato = stato;
+    if (state.range(2) == 0) // without the per-address blocks: the bounds on connections alone
+        opzioni.tentativi = 1000000;
+    pulsiero::ricevitore::Server server(opzioni);
+    server.apri();
+    std::mutex mutex;
+    std::array<Orologio::time_point, kPressioni + 1> giudicate{};
+    server.impostaRegistro([&](const pulsiero::ricevitore::Esito& e) {
+        if (e.accettato && e.pulsiero == 7 && e.passo && *e.passo <= kPressioni) {
+            std::lock_guard lock(mutex);
+            giudicate[static_cast<std::size_t>(*e.passo)] = Orologio::now();
+        }
+    });
+    std::thread ciclo([&] { server.esegui(); });
+    std::vector<double> ritardi;
+    for (auto _ : state) {
+        Attacco attacco(server.porta(), kAttaccanti, state.range(0) == 1, state.range(1) == 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the attack is under way
+        std::array<Orologio::time_point, kPressioni + 1> inviate{};
+        const std::int16_t minuto = minutoAdesso();
+        for (int passo = 1; passo <= kPressioni; ++passo) {
+            const auto trama = *pulsiero::frame::build({1, 7, 0, minuto, 3, passo});
+            inviate[static_cast<std::size_t>(passo)] = Orologio::now();
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); // from 127.0.0.1
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            a.sin_port = htons(server.porta());
+            ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            (void)!::write(fd, trama.data(), trama.size());
+            ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the last verdicts
+        state.counters["connessioni_ostili"] = attacco.connessioniAperte();
+        std::lock_guard lock(mutex);
+        for (int passo = 1; passo <= kPressioni; ++passo) {
+            const auto i = static_cast<std::size_t>(passo);
+            ritardi.push_back(
+                giudicate[i] == Orologio::time_point{}
+                    ? 1e9
+                    : std::chrono::duration<double, std::milli>(giudicate[i] - inviate[i]).count());
+        }
+    }
+    server.ferma();
+    ciclo.join();
+    std::sort(ritardi.begin(), ritardi.end());
+    const auto entro =
+        std::count_if(ritardi.begin(), ritardi.end(), [](double ms) { return ms <= 400; });
+    state.counters["entro_400ms_%"] = 100.0 * static_cast<double>(entro) /
+                                      static_cast<double>(std::max<std::size_t>(1, ritardi.size()));
+    state.counters["mediana_ms"] = ritardi[ritardi.size() / 2];
+    state.counters["p95_ms"] = ritardi[ritardi.size() * 95 / 100];
+    std::system((std::string("rm -rf ") + cartella).c_str());
+}
+BENCHMARK(BM_PressioniSottoAttacco)
+    ->ArgNames({"lenti", "un_indirizzo", "blocchi"})
+    ->Args({0, 0, 1})
+    ->Args({1, 0, 1})
+    ->Args({0, 1, 1})
+    ->Args({1, 1, 1})
+    ->Args({0, 0, 0})
+    ->Args({1, 0, 0})
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -1,12 +1,47 @@
 #include "protocol/CodiceVariabile.h"
 
 #include "protocol/Frame.h"
-#include "settings/LenientNumber.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 namespace pulsiero::rolling {
+
+namespace {
+
+constexpr std::string_view kHeader = "pulsiero-ricevitore stato 1\n";
+constexpr std::string_view kCheckPrefix = "controllo ";
+
+std::uint32_t crc32(std::string_view bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const unsigned char b : bytes) {
+        crc ^= b;
+        for (int i = 0; i < 8; ++i)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+std::string hex8(std::uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", value);
+    return text;
+}
+
+// Plain decimal digits only: no sign, no blanks, no leading zero.
+std::optional<std::int64_t> digits(std::string_view text) {
+    if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0'))
+        return std::nullopt;
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
 
 std::string_view describe(Verdict verdict) {
     switch (verdict) {
@@ -14,10 +49,16 @@ std::string_view describe(Verdict verdict) {
         return "accettato";
     case Verdict::Resynchronised:
         return "accettato (risincronizzato)";
+    case Verdict::Learnt:
+        return "accettato (pulsiero appreso)";
     case Verdict::Replay:
         return "ripetizione rifiutata";
     case Verdict::ResyncPending:
         return "fuori finestra, risincronizzazione in attesa";
+    case Verdict::ResyncTooFar:
+        return "troppo avanti per risincronizzare";
+    case Verdict::LearningPending:
+        return "apprendimento in attesa del passo successivo";
     case Verdict::UnknownTransmitter:
         return "pulsiero sconosciuto";
     case Verdict::StaleMinute:
@@ -26,78 +67,142 @@ std::string_view describe(Verdict verdict) {
     return "";
 }
 
+std::string_view code(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Accepted:
+        return "accettato";
+    case Verdict::Resynchronised:
+        return "risincronizzato";
+    case Verdict::Learnt:
+        return "appreso";
+    case Verdict::Replay:
+        return "ripetizione";
+    case Verdict::ResyncPending:
+        return "risincronizzazione_in_attesa";
+    case Verdict::ResyncTooFar:
+        return "troppo_avanti";
+    case Verdict::LearningPending:
+        return "apprendimento_in_attesa";
+    case Verdict::UnknownTransmitter:
+        return "sconosciuto";
+    case Verdict::StaleMinute:
+        return "minuto";
+    }
+    return "";
+}
+
 bool accepted(Verdict verdict) {
-    return verdict == Verdict::Accepted || verdict == Verdict::Resynchronised;
+    return verdict == Verdict::Accepted || verdict == Verdict::Resynchronised ||
+           verdict == Verdict::Learnt;
 }
 
-std::int32_t Tracker::distance(std::int32_t from, std::int32_t to) {
-    constexpr std::int32_t kCycle = frame::kLastStep;
-    return ((to - 1) - (from - 1) + kCycle) % kCycle;
+std::int64_t Tracker::distance(Counter from, Counter to) const {
+    const std::int64_t cycle = policy_.cycle;
+    return ((std::int64_t{to} - 1) - (std::int64_t{from} - 1) + cycle) % cycle;
 }
 
-Tracker::Result Tracker::evaluate(std::int32_t transmitter, std::int32_t step,
-                                  std::int32_t frameMinute, std::int32_t nowMinute,
-                                  std::int64_t nowSeconds) {
+bool Tracker::staleMinute(std::int32_t frameMinute, std::int32_t nowMinute) const {
+    if (!policy_.toleranceMinutes)
+        return false;
+    const int gap = std::abs(frameMinute - nowMinute) % frame::kMinutesPerDay;
+    return std::min(gap, frame::kMinutesPerDay - gap) > *policy_.toleranceMinutes;
+}
+
+// True when a remembered first frame is the step just before this one.
+bool Tracker::completesPair(std::vector<Candidate>& candidates, Counter step) const {
+    return std::any_of(candidates.begin(), candidates.end(),
+                       [&](const Candidate& c) { return distance(c.step, step) == 1; });
+}
+
+// The same frame again neither adds a candidate nor refreshes its time; the oldest goes first.
+void Tracker::remember(std::vector<Candidate>& candidates, Counter step,
+                       std::int64_t seconds) const {
+    if (std::any_of(candidates.begin(), candidates.end(),
+                    [&](const Candidate& c) { return c.step == step; }))
+        return;
+    candidates.push_back({step, seconds});
+    if (candidates.size() > kCandidates)
+        candidates.erase(candidates.begin());
+}
+
+Tracker::Result Tracker::evaluate(std::int32_t transmitter, Counter step, std::int32_t frameMinute,
+                                  std::int32_t nowMinute, std::int64_t nowSeconds) {
     const auto stored = steps_.find(transmitter);
-    const std::optional<std::int32_t> before =
+    const std::optional<Counter> before =
         stored == steps_.end() ? std::nullopt : std::optional(stored->second);
     const auto verdict = [&](Verdict v) { return Result{v, before}; };
 
     if (!policy_.enrolled.empty() && !policy_.enrolled.count(transmitter))
         return verdict(Verdict::UnknownTransmitter);
-    if (policy_.toleranceMinutes) {
-        const int gap = std::abs(frameMinute - nowMinute) % frame::kMinutesPerDay;
-        if (std::min(gap, frame::kMinutesPerDay - gap) > *policy_.toleranceMinutes)
-            return verdict(Verdict::StaleMinute);
-    }
+    if (staleMinute(frameMinute, nowMinute))
+        return verdict(Verdict::StaleMinute);
+    if (!before && !learning(nowSeconds))
+        return verdict(Verdict::UnknownTransmitter);
+
+    auto& candidates = candidates_[transmitter];
+    std::erase_if(candidates, [&](const Candidate& c) {
+        return nowSeconds - c.seconds > policy_.resyncSeconds;
+    });
+    const auto adopt = [&](Verdict v) {
+        steps_[transmitter] = step;
+        candidates.clear();
+        return verdict(v);
+    };
     if (!before) {
-        if (!policy_.learning)
-            return verdict(Verdict::UnknownTransmitter);
-        steps_[transmitter] = step;
-        return verdict(Verdict::Accepted);
+        if (completesPair(candidates, step))
+            return adopt(Verdict::Learnt);
+        remember(candidates, step, nowSeconds);
+        return verdict(Verdict::LearningPending);
     }
-    if (policy_.learning) { // learning makes any step the new starting point
-        steps_[transmitter] = step;
-        pending_.erase(transmitter);
-        return verdict(Verdict::Accepted);
-    }
-    const std::int32_t d = distance(*before, step);
-    if (d == 0 || d > frame::kLastStep / 2)
+    const std::int64_t d = distance(*before, step);
+    if (d == 0 || d > policy_.cycle / 2)
         return verdict(Verdict::Replay);
-    if (d <= policy_.window) {
-        steps_[transmitter] = step;
-        pending_.erase(transmitter);
-        return verdict(Verdict::Accepted);
-    }
-    const auto pending = pending_.find(transmitter);
-    if (pending != pending_.end() && distance(pending->second.step, step) == 1 &&
-        nowSeconds - pending->second.seconds <= policy_.resyncSeconds) {
-        steps_[transmitter] = step;
-        pending_.erase(pending);
-        return verdict(Verdict::Resynchronised);
-    }
-    pending_[transmitter] = {step, nowSeconds};
+    if (d <= policy_.window)
+        return adopt(Verdict::Accepted);
+    if (d > policy_.window + policy_.resyncSteps)
+        return verdict(Verdict::ResyncTooFar);
+    if (completesPair(candidates, step))
+        return adopt(Verdict::Resynchronised);
+    remember(candidates, step, nowSeconds);
     return verdict(Verdict::ResyncPending);
 }
 
-std::string Tracker::serialize() const {
-    std::string text;
-    for (const auto& [transmitter, step] : steps_)
+std::string serialize(const Tracker::Steps& steps) {
+    std::string text(kHeader);
+    for (const auto& [transmitter, step] : steps)
         text += std::to_string(transmitter) + " " + std::to_string(step) + "\n";
-    return text;
+    return text + std::string(kCheckPrefix) + hex8(crc32(text)) + "\n";
 }
 
-std::map<std::int32_t, std::int32_t> Tracker::parse(std::string_view text) {
-    std::map<std::int32_t, std::int32_t> steps;
-    std::istringstream lines{std::string(text)};
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::int64_t transmitter = 0;
-        std::int64_t step = 0;
-        if (fields >> transmitter >> step && transmitter >= 1 && transmitter <= 128 && step >= 1 &&
-            step <= frame::kLastStep)
-            steps[static_cast<std::int32_t>(transmitter)] = static_cast<std::int32_t>(step);
+std::variant<Tracker::Steps, std::string> parseState(std::string_view text, std::int64_t cycle) {
+    if (text.substr(0, kHeader.size()) != kHeader)
+        return std::string("intestazione mancante o sconosciuta");
+    if (text.empty() || text.back() != '\n')
+        return std::string("file troncato (manca la riga di controllo)");
+    const auto lastLine = text.rfind('\n', text.size() - 2) + 1;
+    const auto body = text.substr(0, lastLine);
+    const auto check = text.substr(lastLine, text.size() - 1 - lastLine);
+    if (lastLine < kHeader.size() || check.substr(0, kCheckPrefix.size()) != kCheckPrefix)
+        return std::string("file troncato (manca la riga di controllo)");
+    if (check.substr(kCheckPrefix.size()) != hex8(crc32(body)))
+        return std::string("somma di controllo errata");
+
+    Tracker::Steps steps;
+    std::size_t lineNumber = 1;
+    std::size_t start = kHeader.size();
+    while (start < body.size()) {
+        const auto end = body.find('\n', start);
+        const auto line = body.substr(start, end - start);
+        ++lineNumber;
+        const auto space = line.find(' ');
+        const auto transmitter = digits(line.substr(0, space));
+        const auto step =
+            space == std::string_view::npos ? std::nullopt : digits(line.substr(space + 1));
+        if (!transmitter || !step || *transmitter < 1 || *transmitter > 128 || *step < 1 ||
+            *step > cycle || steps.count(static_cast<std::int32_t>(*transmitter)))
+            return "riga " + std::to_string(lineNumber) + " non valida";
+        steps[static_cast<std::int32_t>(*transmitter)] = static_cast<Counter>(*step);
+        start = end + 1;
     }
     return steps;
 }

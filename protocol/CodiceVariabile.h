@@ -6,64 +6,96 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 namespace pulsiero::rolling {
+
+// A counter value. Today's frames carry steps 1 to 65535; a wider counter (the step plus a count
+// of wraps) is the same type with a longer Policy::cycle, so nothing here assumes 16 bits.
+using Counter = std::uint32_t;
 
 enum class Verdict {
     Accepted,
     Resynchronised,     // accepted: two consecutive steps beyond the window
-    Replay,             // the stored step again, or one behind it
+    Learnt,             // accepted: two consecutive steps of a new transmitter while learning
+    Replay,             // the stored step again, or behind it
     ResyncPending,      // beyond the window: waits for the next consecutive step
+    ResyncTooFar,       // further ahead than the resynchronisation range
+    LearningPending,    // a new transmitter while learning: waits for the next step
     UnknownTransmitter, // no stored state and not learning, or not enrolled
     StaleMinute,        // the frame's minute is too far from the receiver's clock
 };
 
-std::string_view describe(Verdict verdict);
+std::string_view describe(Verdict verdict); // Italian, for people
+std::string_view code(Verdict verdict);     // short and stable, for tools
 bool accepted(Verdict verdict);
 
 struct Policy {
     int window = 16;                         // steps accepted ahead of the stored one
-    int resyncSeconds = 30;                  // the longest gap between the two frames of a resync
+    std::int64_t resyncSteps = 4096;         // how far beyond the window a pair may resync
+    int resyncSeconds = 30;                  // the longest gap between the two frames of a pair
     std::optional<int> toleranceMinutes = 5; // none: the minute is not checked
     std::set<std::int32_t> enrolled;         // empty: every transmitter may be learnt
-    bool learning = false;                   // accepts any step from a transmitter as a new start
+    std::int64_t cycle = 65535;              // counters run 1 to cycle, then 1 again
 };
 
 // The rolling-code decision, after the practice of deployed decoders: per transmitter the last
-// accepted step, a forward window, and a two-frame resynchronisation beyond it. The state never
-// moves backwards.
+// accepted step, a forward window, and a two-frame resynchronisation a bounded way beyond it.
+// The state never moves backwards. New transmitters are learnt only while learning is open, and
+// only from two consecutive frames, so one overheard frame teaches nothing.
 class Tracker {
 public:
+    using Steps = std::map<std::int32_t, Counter>;
+    static constexpr std::size_t kCandidates = 4; // pending first frames kept per transmitter
+
     struct Result {
         Verdict verdict;
-        std::optional<std::int32_t> storedStep; // before this frame
+        std::optional<Counter> storedStep; // before this frame
     };
 
     explicit Tracker(Policy policy) : policy_(std::move(policy)) {}
 
+    // Opens learning for transmitters with no stored step until the monotonic second given.
+    void learnUntil(std::int64_t seconds) { learnUntil_ = seconds; }
+    bool learning(std::int64_t nowSeconds) const {
+        return learnUntil_ && nowSeconds < *learnUntil_;
+    }
+
     // nowMinute is the receiver's own minute of the day; nowSeconds any monotonic clock.
-    Result evaluate(std::int32_t transmitter, std::int32_t step, std::int32_t frameMinute,
+    Result evaluate(std::int32_t transmitter, Counter step, std::int32_t frameMinute,
                     std::int32_t nowMinute, std::int64_t nowSeconds);
 
-    // "transmitter step" per line.
-    std::string serialize() const;
-    static std::map<std::int32_t, std::int32_t> parse(std::string_view text);
-    void load(std::map<std::int32_t, std::int32_t> steps) { steps_ = std::move(steps); }
-    const std::map<std::int32_t, std::int32_t>& steps() const { return steps_; }
+    void load(Steps steps) { steps_ = std::move(steps); }
+    const Steps& steps() const { return steps_; }
     Policy& policy() { return policy_; }
+    const Policy& policy() const { return policy_; }
 
-    // Distance forward from one step to another on the cycle 1 to 65535 (65535 is followed by 1).
-    static std::int32_t distance(std::int32_t from, std::int32_t to);
+    // Distance forward from one counter to another on the cycle (cycle is followed by 1).
+    std::int64_t distance(Counter from, Counter to) const;
 
 private:
-    struct Pending {
-        std::int32_t step;
+    struct Candidate {
+        Counter step;
         std::int64_t seconds;
     };
 
+    bool completesPair(std::vector<Candidate>& candidates, Counter step) const;
+    void remember(std::vector<Candidate>& candidates, Counter step, std::int64_t seconds) const;
+    bool staleMinute(std::int32_t frameMinute, std::int32_t nowMinute) const;
+
     Policy policy_;
-    std::map<std::int32_t, std::int32_t> steps_;
-    std::map<std::int32_t, Pending> pending_;
+    Steps steps_;
+    std::map<std::int32_t, std::vector<Candidate>> candidates_;
+    std::optional<std::int64_t> learnUntil_;
 };
+
+// The state file: a version line, "transmitter step" per line, and a last line with a CRC-32 of
+// everything before it, so a file cut short anywhere is told apart from a complete one.
+std::string serialize(const Tracker::Steps& steps);
+
+// The steps, or what is wrong with the text (Italian, for the user).
+std::variant<Tracker::Steps, std::string> parseState(std::string_view text,
+                                                     std::int64_t cycle = 65535);
 
 } // namespace pulsiero::rolling

@@ -38,6 +38,20 @@ std::string_view describe(Refusal refusal) {
     return "";
 }
 
+std::string_view code(Refusal refusal) {
+    switch (refusal) {
+    case Refusal::Malformed:
+        return "trama_non_valida";
+    case Refusal::WrongReceiver:
+        return "ricevitore_errato";
+    case Refusal::BadCheck:
+        return "controllo_errato";
+    case Refusal::OutOfRange:
+        return "fuori_intervallo";
+    }
+    return "";
+}
+
 std::variant<Decoded, Refusal> decode(std::string_view frame, std::int32_t receiver) {
     if (!isUpperHex(frame) || frame.size() > 32)
         return Refusal::Malformed;

@@ -22,7 +22,8 @@ enum class Refusal {
     OutOfRange,    // a field decodes outside what the program sends
 };
 
-std::string_view describe(Refusal refusal);
+std::string_view describe(Refusal refusal); // Italian, for people
+std::string_view code(Refusal refusal);     // short and stable, for tools
 
 // Decodes a frame addressed to the receiver number given. Fields are unpadded, so the receiver
 // number fixes where the first field ends; the tail (key 2, time 3, random 1, step 5, check 1

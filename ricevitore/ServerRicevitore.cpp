@@ -1,7 +1,6 @@
 #include "ricevitore/ServerRicevitore.h"
 
 #include "protocol/Decodifica.h"
-#include "settings/IniFile.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -10,20 +9,22 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace pulsiero::ricevitore {
 
 namespace {
 
 using Orologio = std::chrono::steady_clock;
+
+constexpr rlim_t kFileRiservati = 64; // log, state, lock, pipes, listeners, spawning
+constexpr auto kPausaDopoEmfile = std::chrono::milliseconds(100);
+constexpr std::size_t kInAttesaMassimi = 4096;
+constexpr int kAccettiPerGiro = 256;
 
 int minutoLocale() {
     const std::time_t adesso = std::time(nullptr);
@@ -37,111 +38,218 @@ std::int64_t secondiMonotoni() {
         .count();
 }
 
-// Anything the peer sent, printable: bytes outside printable ASCII as \xNN.
-std::string stampabile(const std::string& dati) {
-    std::string out;
-    for (const unsigned char c : dati) {
-        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') {
-            out += static_cast<char>(c);
-        } else {
-            char buf[5];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        }
-    }
-    return out;
+// A line with no frame decoded: a connection refused outright, or a program's fate.
+Esito senzaTrama(std::string peer, std::string indirizzo, std::string verdetto,
+                 std::string motivo) {
+    Esito e;
+    e.peer = std::move(peer);
+    e.indirizzo = std::move(indirizzo);
+    e.verdetto = std::move(verdetto);
+    e.motivo = std::move(motivo);
+    return e;
 }
 
-// The decoded fields as the log shows them; the key by its number, 1 to 4.
-std::vector<std::pair<const char*, std::optional<std::int32_t>>> campi(const Esito& e) {
-    return {
-        {"pulsiero", e.pulsiero}, {"tasto", e.tasto ? std::optional(*e.tasto + 1) : std::nullopt},
-        {"minuto", e.minuto},     {"casuale", e.casuale},
-        {"passo", e.passo},       {"memorizzato", e.passoMemorizzato}};
+void nonSalvato(Esito& e) {
+    if (!e.accettato)
+        return;
+    e.accettato = false;
+    e.verdetto = "rifiutato: stato non salvato";
+    e.motivo = "stato_non_salvato";
+}
+
+// How a peer is shown, and the key its limits are counted under: the IPv4 address, or the /64
+// prefix of an IPv6 one (a single host commonly holds a whole /64).
+struct Mittente {
+    std::string peer;
+    std::string indirizzo;
+    std::string chiave;
+};
+
+Mittente mittente(const sockaddr_storage& a) {
+    char testo[INET6_ADDRSTRLEN] = "?";
+    if (a.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(a);
+        inet_ntop(AF_INET6, &v6.sin6_addr, testo, sizeof testo);
+        in6_addr prefisso = v6.sin6_addr;
+        std::memset(prefisso.s6_addr + 8, 0, 8);
+        char chiave[INET6_ADDRSTRLEN] = "?";
+        inet_ntop(AF_INET6, &prefisso, chiave, sizeof chiave);
+        return {"[" + std::string(testo) + "]:" + std::to_string(ntohs(v6.sin6_port)), testo,
+                std::string(chiave) + "/64"};
+    }
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(a);
+    inet_ntop(AF_INET, &v4.sin_addr, testo, sizeof testo);
+    return {std::string(testo) + ":" + std::to_string(ntohs(v4.sin_port)), testo, testo};
 }
 
 } // namespace
 
 struct Server::Connessione {
     int fd = -1;
-    std::string peer;
+    Mittente da;
     std::string dati;
     Orologio::time_point scadenza;
 };
 
-std::string rigaTesto(const Esito& e, const std::string& ora) {
-    std::string riga = ora + " " + e.peer + " \"" + stampabile(e.trama) + "\"";
-    for (const auto& [nome, valore] : campi(e))
-        riga += std::string(" ") + nome + "=" + (valore ? std::to_string(*valore) : "-");
-    return riga + " -> " + e.verdetto;
-}
-
-std::string rigaJson(const Esito& e, const std::string& ora) {
-    std::string riga = "{\"ora\":\"" + ora + "\",\"peer\":\"" + e.peer + "\",\"trama\":\"" +
-                       stampabile(e.trama) + "\"";
-    for (const auto& [nome, valore] : campi(e))
-        riga += std::string(",\"") + nome + "\":" + (valore ? std::to_string(*valore) : "null");
-    riga += std::string(",\"accettato\":") + (e.accettato ? "true" : "false");
-    return riga + ",\"verdetto\":\"" + e.verdetto + "\"}";
-}
-
-Server::Server(Opzioni opzioni) : opzioni_(std::move(opzioni)), tracker_(opzioni_.politica) {
-    if (!opzioni_.fileStato.empty()) {
-        const auto testo = ini::readFile(opzioni_.fileStato);
-        tracker_.load(rolling::Tracker::parse(testo.value_or("")));
-        // Learning is on by default only on the first run, before any state was saved.
-        tracker_.policy().learning = opzioni_.apprendimentoEsplicito || !testo;
-    }
-}
+Server::Server(Opzioni opzioni)
+    : opzioni_(std::move(opzioni)), tracker_(opzioni_.politica),
+      tentativi_(opzioni_.tentativi, opzioni_.blocco),
+      programmi_(opzioni_.programma, opzioni_.maxProgrammi, opzioni_.limiteProgramma) {}
 
 Server::~Server() {
-    if (ascolto_ >= 0)
-        ::close(ascolto_);
+    for (const auto& a : ascolti_)
+        ::close(a.fd);
+}
+
+bool Server::apprendimentoAperto() const {
+    return tracker_.learning(secondiMonotoni());
 }
 
 std::optional<std::string> Server::apri() {
-    sockaddr_in indirizzo{};
-    indirizzo.sin_family = AF_INET;
-    indirizzo.sin_port = htons(opzioni_.porta);
-    if (inet_pton(AF_INET, opzioni_.indirizzo.c_str(), &indirizzo.sin_addr) != 1)
-        return "Indirizzo non valido: " + opzioni_.indirizzo + " (serve un indirizzo IPv4).";
-    ascolto_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (auto problema = apriStato())
+        return problema;
+    if (auto problema = controllaLimiteFile())
+        return problema;
+    for (const auto& indirizzo : opzioni_.indirizzi)
+        if (auto problema = apriAscolto(indirizzo))
+            return problema;
+    return std::nullopt;
+}
+
+// Learning opens on request, or on a first start with no state; a state that exists but cannot
+// be read, or cannot be written, stops the start-up rather than forgetting what was learnt.
+std::optional<std::string> Server::apriStato() {
+    bool primoAvvio = true;
+    if (!opzioni_.fileStato.empty()) {
+        auto aperto = FileStato::apri(opzioni_.fileStato);
+        if (auto* problema = std::get_if<std::string>(&aperto))
+            return *problema;
+        stato_.emplace(std::move(std::get<FileStato>(aperto)));
+        primoAvvio = !stato_->letto();
+        durevole_ = stato_->letto().value_or(rolling::Tracker::Steps{});
+        tracker_.load(durevole_);
+        if (!stato_->salva(rolling::serialize(durevole_)))
+            return opzioni_.fileStato + ": impossibile scrivere lo stato: " + std::strerror(errno);
+    }
+    if (opzioni_.apprendimento || primoAvvio)
+        tracker_.learnUntil(secondiMonotoni() + opzioni_.apprendimentoSecondi);
+    return std::nullopt;
+}
+
+// The cap on connections must fit under the limit on open files, with room for everything else.
+std::optional<std::string> Server::controllaLimiteFile() {
+    rlimit limite{};
+    if (::getrlimit(RLIMIT_NOFILE, &limite) != 0)
+        return std::nullopt;
+    const rlim_t servono = opzioni_.maxConnessioni + opzioni_.indirizzi.size() + kFileRiservati;
+    if (limite.rlim_cur != RLIM_INFINITY && limite.rlim_cur < servono) {
+        if (limite.rlim_max != RLIM_INFINITY && limite.rlim_max < servono)
+            return "--max-connessioni " + std::to_string(opzioni_.maxConnessioni) +
+                   " supera il limite dei file aperti (" + std::to_string(limite.rlim_max) +
+                   ", di cui " + std::to_string(kFileRiservati) + " riservati al ricevitore)";
+        limite.rlim_cur = servono;
+        if (::setrlimit(RLIMIT_NOFILE, &limite) != 0)
+            return "impossibile alzare il limite dei file aperti a " + std::to_string(servono);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> Server::apriAscolto(const std::string& testo) {
+    std::string indirizzo = testo;
+    if (indirizzo.size() > 2 && indirizzo.front() == '[' && indirizzo.back() == ']')
+        indirizzo = indirizzo.substr(1, indirizzo.size() - 2);
+    // Every listener shares the port of the first, also when the system picked it.
+    const std::uint16_t porta = ascolti_.empty() ? opzioni_.porta : porta_;
+    sockaddr_storage a{};
+    socklen_t lunghezza = 0;
+    auto& v4 = reinterpret_cast<sockaddr_in&>(a);
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(a);
+    if (inet_pton(AF_INET, indirizzo.c_str(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(porta);
+        lunghezza = sizeof v4;
+    } else if (inet_pton(AF_INET6, indirizzo.c_str(), &v6.sin6_addr) == 1) {
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(porta);
+        lunghezza = sizeof v6;
+    } else {
+        return "Indirizzo non valido: " + testo + " (serve un indirizzo IPv4 o IPv6).";
+    }
+    const int fd = ::socket(a.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return "Impossibile aprire un socket per " + testo + ": " + std::strerror(errno);
+    ascolti_.push_back({fd, a.ss_family});
     const int si = 1;
-    setsockopt(ascolto_, SOL_SOCKET, SO_REUSEADDR, &si, sizeof si);
-    if (::bind(ascolto_, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo) != 0) {
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &si, sizeof si);
+    if (a.ss_family == AF_INET6) // each address given is a listener of its own
+        setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &si, sizeof si);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), lunghezza) != 0) {
         const int errore = errno;
-        const std::string porta = std::to_string(opzioni_.porta);
+        const std::string numero = std::to_string(porta);
         if (errore == EACCES)
-            return "Impossibile ascoltare sulla porta " + porta +
+            return "Impossibile ascoltare sulla porta " + numero +
                    ": le porte sotto la 1024 richiedono privilegi di amministratore.\n"
                    "Avviare il ricevitore con, per esempio, --porta 10100 e impostare la stessa "
                    "porta nel pulsiero (Opzioni > Configura il pulsiero > Ricevitore > Porta).";
         if (errore == EADDRINUSE)
-            return "La porta " + porta + " è già in uso: sceglierne un'altra con --porta.";
-        return "Impossibile ascoltare su " + opzioni_.indirizzo + ":" + porta + ": " +
+            return "La porta " + numero + " è già in uso su " + testo +
+                   ": sceglierne un'altra con --porta.";
+        return "Impossibile ascoltare su " + testo + " porta " + numero + ": " +
                std::strerror(errore);
     }
-    ::listen(ascolto_, 128);
-    socklen_t lunghezza = sizeof indirizzo;
-    getsockname(ascolto_, reinterpret_cast<sockaddr*>(&indirizzo), &lunghezza);
-    porta_ = ntohs(indirizzo.sin_port);
+    ::listen(fd, SOMAXCONN);
+    if (ascolti_.size() == 1) {
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &lunghezza);
+        porta_ = ntohs(a.ss_family == AF_INET6 ? v6.sin6_port : v4.sin_port);
+    }
     return std::nullopt;
 }
 
-void Server::accetta(std::vector<Connessione>& connessioni) {
-    while (connessioni.size() < opzioni_.maxConnessioni) {
-        sockaddr_in peer{};
+// At the cap, the oldest connection makes room: a genuine transmitter sends its frame at once,
+// so the oldest is the one that has sent least. At most half the cap is taken per round, so a
+// connection is always read at least once before it can be pushed out.
+void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessioni,
+                     std::vector<Esito>& conclusi, std::size_t& accettate) {
+    const std::size_t perGiro = std::max<std::size_t>(1, opzioni_.maxConnessioni / 2);
+    // Connections refused outright cost little, but a flood of them must not starve the rest.
+    for (int chiamate = 0; accettate < perGiro && chiamate < kAccettiPerGiro; ++chiamate) {
+        sockaddr_storage peer{};
         socklen_t lunghezza = sizeof peer;
-        const int fd = accept4(ascolto_, reinterpret_cast<sockaddr*>(&peer), &lunghezza,
+        const int fd = accept4(ascolto.fd, reinterpret_cast<sockaddr*>(&peer), &lunghezza,
                                SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
+        const auto adesso = Orologio::now();
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                pausaAccettazione_ = adesso + kPausaDopoEmfile; // rather than spin on it
+            if (errno == ECONNABORTED || errno == EINTR)
+                continue;
             return;
-        char testo[INET_ADDRSTRLEN] = "?";
-        inet_ntop(AF_INET, &peer.sin_addr, testo, sizeof testo);
-        connessioni.push_back({fd,
-                               std::string(testo) + ":" + std::to_string(ntohs(peer.sin_port)),
-                               {},
-                               Orologio::now() + opzioni_.tempoMassimo});
+        }
+        Connessione c{fd, mittente(peer), {}, adesso + opzioni_.tempoMassimo};
+        if (tentativi_.bloccato(c.da.chiave, adesso)) {
+            ::close(fd);
+            conclusi.push_back(senzaTrama(c.da.peer, c.da.indirizzo, "rifiutato: troppi tentativi",
+                                          "troppi_tentativi"));
+            continue;
+        }
+        auto& aperteDaQui = aperte_[c.da.chiave];
+        if (aperteDaQui >= opzioni_.maxPerIndirizzo) {
+            ::close(fd);
+            tentativi_.rifiuto(c.da.chiave, adesso);
+            conclusi.push_back(senzaTrama(c.da.peer, c.da.indirizzo,
+                                          "rifiutato: troppe connessioni da questo indirizzo",
+                                          "troppe_connessioni"));
+            continue;
+        }
+        ++aperteDaQui;
+        ++accettate;
+        if (connessioni.size() >= opzioni_.maxConnessioni) {
+            chiudi(connessioni.front(), "troppe connessioni", "troppe_connessioni", conclusi);
+            connessioni.erase(connessioni.begin());
+        }
+        connessioni.push_back(std::move(c));
+        if (!leggi(connessioni.back(), conclusi)) // the frame is often there already
+            connessioni.pop_back();
     }
 }
 
@@ -154,28 +262,37 @@ bool Server::leggi(Connessione& c, std::vector<Esito>& conclusi) {
             c.dati.append(buffer, static_cast<std::size_t>(n));
             if (c.dati.size() > opzioni_.maxByte) {
                 c.dati.resize(opzioni_.maxByte);
-                chiudi(c, "troppi dati", conclusi);
+                chiudi(c, "troppi dati", "troppi_dati", conclusi);
                 return false;
             }
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
             return true;
-        chiudi(c, nullptr, conclusi);
+        chiudi(c, nullptr, nullptr, conclusi);
         return false;
     }
 }
 
-void Server::chiudi(Connessione& c, const char* motivo, std::vector<Esito>& conclusi) {
+void Server::chiudi(Connessione& c, const char* motivo, const char* codice,
+                    std::vector<Esito>& conclusi) {
     ::close(c.fd);
+    const auto aperte = aperte_.find(c.da.chiave);
+    if (aperte != aperte_.end() && --aperte->second == 0)
+        aperte_.erase(aperte);
     Esito esito;
     if (motivo) {
-        esito.peer = c.peer;
+        esito.peer = c.da.peer;
+        esito.indirizzo = c.da.indirizzo;
         esito.trama = c.dati;
         esito.verdetto = std::string("rifiutato: ") + motivo;
+        esito.motivo = codice;
     } else {
-        esito = giudica(c.dati, c.peer);
+        esito = giudica(c.dati, c.da.peer, c.da.chiave);
+        esito.indirizzo = c.da.indirizzo;
     }
+    if (!esito.accettato && esito.motivo != "troppi_tentativi")
+        tentativi_.rifiuto(c.da.chiave, Orologio::now());
     conclusi.push_back(std::move(esito));
 }
 
@@ -185,12 +302,25 @@ void Server::chiudi(Connessione& c, const char* motivo, std::vector<Esito>& conc
 void Server::concludi(std::vector<Esito>& conclusi) {
     if (conclusi.empty())
         return;
-    const bool accettati =
-        std::any_of(conclusi.begin(), conclusi.end(), [](const Esito& e) { return e.accettato; });
     {
         std::lock_guard lock(mutex_);
-        if (accettati && !opzioni_.fileStato.empty())
-            daScrivere_ = tracker_.serialize();
+        if (fallito_) { // judged against a state that never reached the disk
+            std::for_each(conclusi.begin(), conclusi.end(), nonSalvato);
+            tracker_.load(durevole_);
+            fallito_ = false;
+        }
+        const bool accettati = std::any_of(conclusi.begin(), conclusi.end(),
+                                           [](const Esito& e) { return e.accettato; });
+        if (accettati && stato_)
+            daScrivere_ = tracker_.steps();
+        // While a slow disk holds the line, a flood of refusals must not pile up behind it:
+        // past a bound they are logged at once, out of order, as they depend on no write.
+        if (inAttesa_.size() >= kInAttesaMassimi) {
+            const auto rifiutati = std::stable_partition(
+                conclusi.begin(), conclusi.end(), [](const Esito& e) { return e.accettato; });
+            std::move(rifiutati, conclusi.end(), std::back_inserter(pronti_));
+            conclusi.erase(rifiutati, conclusi.end());
+        }
         std::move(conclusi.begin(), conclusi.end(), std::back_inserter(inAttesa_));
         if (!daScrivere_ && !scrivendo_) {
             std::move(inAttesa_.begin(), inAttesa_.end(), std::back_inserter(pronti_));
@@ -206,37 +336,46 @@ void Server::pubblica() {
     std::vector<Esito> esiti;
     {
         std::lock_guard lock(mutex_);
+        if (fallito_) {
+            tracker_.load(durevole_);
+            fallito_ = false;
+        }
         esiti.swap(pronti_);
     }
-    for (const auto& e : esiti) {
+    for (auto& e : esiti) {
         if (e.accettato)
             avviaProgramma(e);
-        if (registro_)
-            registro_(e);
+        registra(std::move(e));
     }
 }
 
-// Writes the newest state, one durable write for however many frames produced it.
+// Writes the newest state, one durable write for however many frames produced it. When the
+// write fails, every accepted frame that depended on it is refused and the loop returns to the
+// last state on disk.
 void Server::scrivi() {
     std::unique_lock lock(mutex_);
     for (;;) {
         lavoro_.wait(lock, [this] { return daScrivere_ || scrittoreFermo_; });
         if (!daScrivere_)
             return;
-        const std::string stato = std::move(*daScrivere_);
+        const auto stato = std::move(*daScrivere_);
         daScrivere_.reset();
         std::vector<Esito> lotto;
         lotto.swap(inAttesa_);
         scrivendo_ = true;
         lock.unlock();
-        const bool salvato = ini::writeFileAtomically(opzioni_.fileStato, stato);
+        const bool salvato = stato_->salva(rolling::serialize(stato));
         lock.lock();
         scrivendo_ = false;
-        for (auto& e : lotto) {
-            if (e.accettato && !salvato)
-                e.verdetto += " (attenzione: stato non salvato)";
-            pronti_.push_back(std::move(e));
+        if (salvato) {
+            durevole_ = stato;
+        } else {
+            fallito_ = true;
+            daScrivere_.reset();
+            std::for_each(lotto.begin(), lotto.end(), nonSalvato);
+            std::for_each(inAttesa_.begin(), inAttesa_.end(), nonSalvato);
         }
+        std::move(lotto.begin(), lotto.end(), std::back_inserter(pronti_));
         // Refusals that came meanwhile wait for nothing more.
         if (!daScrivere_) {
             std::move(inAttesa_.begin(), inAttesa_.end(), std::back_inserter(pronti_));
@@ -246,13 +385,20 @@ void Server::scrivi() {
     }
 }
 
-Esito Server::giudica(const std::string& trama, const std::string& peer) {
+Esito Server::giudica(const std::string& trama, const std::string& peer,
+                      const std::string& chiave) {
     Esito e;
     e.peer = peer;
     e.trama = trama;
+    if (tentativi_.bloccato(chiave, Orologio::now())) {
+        e.verdetto = "rifiutato: troppi tentativi";
+        e.motivo = "troppi_tentativi";
+        return e;
+    }
     const auto decodificata = frame::decode(trama, opzioni_.numeroRicevitore);
     if (const auto* rifiuto = std::get_if<frame::Refusal>(&decodificata)) {
         e.verdetto = "rifiutato: " + std::string(frame::describe(*rifiuto));
+        e.motivo = frame::code(*rifiuto);
         return e;
     }
     const auto& d = std::get<frame::Decoded>(decodificata);
@@ -261,71 +407,89 @@ Esito Server::giudica(const std::string& trama, const std::string& peer) {
     e.minuto = d.minuteOfDay;
     e.casuale = d.random;
     e.passo = d.step;
-    const auto risultato =
-        tracker_.evaluate(d.transmitter, d.step, d.minuteOfDay, minutoLocale(), secondiMonotoni());
-    e.passoMemorizzato = risultato.storedStep;
+    const auto risultato = tracker_.evaluate(d.transmitter, static_cast<rolling::Counter>(d.step),
+                                             d.minuteOfDay, minutoLocale(), secondiMonotoni());
+    if (risultato.storedStep)
+        e.passoMemorizzato = *risultato.storedStep;
     e.accettato = rolling::accepted(risultato.verdict);
     e.verdetto = std::string(e.accettato ? "" : "rifiutato: ") +
                  std::string(rolling::describe(risultato.verdict));
-    if (e.accettato && !opzioni_.apprendimentoEsplicito)
-        tracker_.policy().learning = false; // learning lasts until the first saved state
+    e.motivo = rolling::code(risultato.verdict);
     return e;
+}
+
+void Server::registra(Esito e) {
+    if (registro_)
+        registro_(std::move(e));
 }
 
 void Server::avviaProgramma(const Esito& e) {
     if (opzioni_.programma.empty())
         return;
-    const std::string tasto = std::to_string(*e.tasto + 1);
-    const std::string pulsiero = std::to_string(*e.pulsiero);
-    const std::string passo = std::to_string(*e.passo);
-    std::vector<char*> argv{const_cast<char*>(opzioni_.programma.c_str()),
-                            const_cast<char*>(tasto.c_str()), const_cast<char*>(pulsiero.c_str()),
-                            const_cast<char*>(passo.c_str()), nullptr};
-    pid_t pid = 0;
-    posix_spawnp(&pid, opzioni_.programma.c_str(), nullptr, nullptr, argv.data(), environ);
+    const auto problema = programmi_.avvia(
+        {std::to_string(*e.tasto + 1), std::to_string(*e.pulsiero), std::to_string(*e.passo)});
+    if (problema)
+        registra(senzaTrama("--esegui", {}, *problema, "programma_non_avviato"));
+}
+
+void Server::controllaProgrammi() {
+    if (programmi_.inEsecuzione() == 0)
+        return;
+    for (auto& riga : programmi_.controlla(Orologio::now()))
+        registra(senzaTrama("--esegui", {}, std::move(riga), "programma"));
 }
 
 void Server::esegui() {
-    // Children are reaped by the system; a peer that hangs up never kills the receiver.
-    std::signal(SIGCHLD, SIG_IGN);
+    // A peer that hangs up never kills the receiver, nor does a file-size limit (a failed save);
+    // children are reaped one by one.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     ::pipe2(sveglia_, O_CLOEXEC | O_NONBLOCK);
     scrittore_ = std::thread([this] { scrivi(); });
     std::vector<Connessione> connessioni;
     std::vector<Esito> conclusi;
     std::vector<pollfd> attese;
     while (!fermo_) {
+        auto adesso = Orologio::now();
+        const bool accetto = adesso >= pausaAccettazione_;
         attese.clear();
         attese.push_back({sveglia_[0], POLLIN, 0});
-        // At the cap, new connections wait in the kernel's queue until a slot frees.
-        attese.push_back(
-            {ascolto_,
-             static_cast<short>(connessioni.size() < opzioni_.maxConnessioni ? POLLIN : 0), 0});
+        for (const auto& a : ascolti_)
+            attese.push_back({a.fd, static_cast<short>(accetto ? POLLIN : 0), 0});
         for (const auto& c : connessioni)
             attese.push_back({c.fd, POLLIN, 0});
-        ::poll(attese.data(), attese.size(), 100);
+        auto attesa = std::chrono::milliseconds(100);
+        if (!connessioni.empty()) // the oldest connection expires first
+            attesa = std::clamp(
+                std::chrono::ceil<std::chrono::milliseconds>(connessioni.front().scadenza - adesso),
+                std::chrono::milliseconds(0), attesa);
+        ::poll(attese.data(), attese.size(), static_cast<int>(attesa.count()));
         char scarto[64];
         while (::read(sveglia_[0], scarto, sizeof scarto) > 0) {
         }
 
-        const auto adesso = Orologio::now();
+        adesso = Orologio::now();
+        const std::size_t primaConnessione = 1 + ascolti_.size();
         std::vector<Connessione> ancora;
         ancora.reserve(connessioni.size());
         for (std::size_t i = 0; i < connessioni.size(); ++i) {
             auto& c = connessioni[i];
-            if (attese[i + 2].revents != 0 && !leggi(c, conclusi))
+            if (attese[primaConnessione + i].revents != 0 && !leggi(c, conclusi))
                 continue;
             if (adesso >= c.scadenza) {
-                chiudi(c, "tempo scaduto", conclusi);
+                chiudi(c, "tempo scaduto", "tempo_scaduto", conclusi);
                 continue;
             }
             ancora.push_back(std::move(c));
         }
         connessioni = std::move(ancora);
+        std::size_t accettate = 0;
+        for (std::size_t i = 0; i < ascolti_.size(); ++i)
+            if (attese[1 + i].revents & POLLIN)
+                accetta(ascolti_[i], connessioni, conclusi, accettate);
         concludi(conclusi);
         pubblica();
-        if (attese[1].revents & POLLIN)
-            accetta(connessioni);
+        controllaProgrammi();
     }
     for (auto& c : connessioni)
         ::close(c.fd);

@@ -1,6 +1,10 @@
 #pragma once
 
 #include "protocol/CodiceVariabile.h"
+#include "ricevitore/FileStato.h"
+#include "ricevitore/Programmi.h"
+#include "ricevitore/Registro.h"
+#include "ricevitore/Tentativi.h"
 
 #include <atomic>
 #include <chrono>
@@ -11,83 +15,99 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace pulsiero::ricevitore {
 
 struct Opzioni {
-    std::string indirizzo = "127.0.0.1";
+    std::vector<std::string> indirizzi{"127.0.0.1"}; // IPv4 or IPv6, one listener each
     std::uint16_t porta = 100;
     std::int32_t numeroRicevitore = 1;
     rolling::Policy politica;
-    bool apprendimentoEsplicito = false;
+    bool apprendimento = false; // --apprendimento; a first start with no state learns anyway
+    int apprendimentoSecondi = 60;
     std::string fileStato; // empty: state kept in memory only
     std::string programma; // run for each accepted frame, never through a shell
+    std::size_t maxProgrammi = 8;
+    std::chrono::milliseconds limiteProgramma{10000};
     bool json = false;
     std::size_t maxConnessioni = 64;
+    std::size_t maxPerIndirizzo = 4;
     std::size_t maxByte = 64;
-    std::chrono::milliseconds tempoMassimo{2000};
+    std::chrono::milliseconds tempoMassimo{250}; // the transmitter sends at once, then closes
+    int tentativi = 10;                          // refusals per minute before a block
+    std::chrono::seconds blocco{30};
 };
-
-// What happened to one connection; one line of the log.
-struct Esito {
-    std::string peer;
-    std::string trama;
-    std::string verdetto;
-    bool accettato = false;
-    std::optional<std::int32_t> pulsiero, tasto, minuto, casuale, passo, passoMemorizzato;
-};
-
-std::string rigaTesto(const Esito& e, const std::string& ora);
-std::string rigaJson(const Esito& e, const std::string& ora);
 
 // A poll() loop: accepts connections, reads at most maxByte bytes for at most tempoMassimo
 // each, judges the frame at end of stream and never writes anything back. The state is written
-// by a second thread; results are logged once the state they produced is on disk.
+// by a second thread; results are logged and acted on once the state they produced is on disk,
+// and a frame whose state could not be written is refused and leaves the state where it was.
 class Server {
 public:
-    using Registro = std::function<void(const Esito&)>;
+    using Registro = std::function<void(Esito)>;
 
     explicit Server(Opzioni opzioni);
     ~Server();
 
-    // Binds and listens; on failure, a message for the user.
+    // Opens the state, then binds and listens; on failure, a message for the user.
     std::optional<std::string> apri();
     std::uint16_t porta() const { return porta_; }
+    bool apprendimentoAperto() const;
 
     void esegui(); // until ferma()
     void ferma() { fermo_ = true; }
 
     void impostaRegistro(Registro registro) { registro_ = std::move(registro); }
-    rolling::Tracker& tracker() { return tracker_; }
+    const rolling::Tracker& tracker() const { return tracker_; }
 
 private:
+    using Orologio = std::chrono::steady_clock;
     struct Connessione;
+    struct Ascolto {
+        int fd;
+        int famiglia;
+    };
 
-    void accetta(std::vector<Connessione>& connessioni);
+    std::optional<std::string> apriStato();
+    std::optional<std::string> apriAscolto(const std::string& indirizzo);
+    std::optional<std::string> controllaLimiteFile();
+    void accetta(const Ascolto& ascolto, std::vector<Connessione>& connessioni,
+                 std::vector<Esito>& conclusi, std::size_t& accettate);
     bool leggi(Connessione& c, std::vector<Esito>& conclusi);
-    void chiudi(Connessione& c, const char* motivo, std::vector<Esito>& conclusi);
-    Esito giudica(const std::string& trama, const std::string& peer);
+    void chiudi(Connessione& c, const char* motivo, const char* codice,
+                std::vector<Esito>& conclusi);
+    Esito giudica(const std::string& trama, const std::string& peer, const std::string& chiave);
     void concludi(std::vector<Esito>& conclusi);
     void pubblica();
     void scrivi();
     void avviaProgramma(const Esito& e);
+    void controllaProgrammi();
+    void registra(Esito e);
 
     Opzioni opzioni_;
     rolling::Tracker tracker_;
+    std::optional<FileStato> stato_;
     Registro registro_;
-    int ascolto_ = -1;
+    std::vector<Ascolto> ascolti_;
     std::uint16_t porta_ = 0;
     std::atomic<bool> fermo_{false};
+    Tentativi tentativi_;
+    Programmi programmi_;
+    std::unordered_map<std::string, std::size_t> aperte_; // open connections per address
+    Orologio::time_point pausaAccettazione_{};            // after EMFILE, until then
 
     // The state is written on a thread of its own, so that the network loop goes on meanwhile.
     // Results wait in order until the state they depend on is on disk, then the loop logs them.
     std::thread scrittore_;
     std::mutex mutex_;
     std::condition_variable lavoro_;
-    std::optional<std::string> daScrivere_; // the newest state not yet handed to the disk
+    std::optional<rolling::Tracker::Steps> daScrivere_; // the newest state not yet on its way
+    rolling::Tracker::Steps durevole_;                  // the newest state known to be on disk
     bool scrivendo_ = false;
     bool scrittoreFermo_ = false;
+    bool fallito_ = false;        // a write failed: the loop goes back to durevole_
     std::vector<Esito> inAttesa_; // waiting for a write
     std::vector<Esito> pronti_;   // durable: to be logged and acted on
     int sveglia_[2] = {-1, -1};   // the writer wakes the loop through this pipe

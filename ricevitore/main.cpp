@@ -6,8 +6,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <sys/stat.h>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -17,23 +17,41 @@ Ricevitore di riferimento per Pulsiero Rolling Code: ascolta le trame inviate da
 programma, le decodifica, controlla il codice variabile e stampa una riga per connessione.
 Non invia mai nulla al programma.
 
+Attenzione: la trama non è autenticata. Questi controlli fermano ripetizioni e tentativi alla
+cieca, non chi ha visto anche una sola trama: la porta deve essere raggiungibile solo da una
+rete fidata.
+
 Opzioni:
-  --indirizzo IP        indirizzo IPv4 su cui ascoltare (predefinito 127.0.0.1)
+  --indirizzo IP        indirizzo IPv4 o IPv6 su cui ascoltare (predefinito 127.0.0.1);
+                        ripetibile, per ascoltare su più indirizzi
   --porta N             porta TCP (predefinita 100, come il programma; sotto 1024 servono
                         privilegi: per esempio usare 10100 anche nella configurazione)
   --ricevitore N        numero di questo ricevitore, 1-1048575 (predefinito 1)
   --pulsieri A,B,...    accetta solo questi numeri di pulsiero (predefinito: tutti)
   --finestra N          passi accettati oltre l'ultimo memorizzato (predefinito 16)
+  --risincronizzazione N
+                        passi oltre la finestra entro cui due trame consecutive
+                        risincronizzano un pulsiero (predefinito 4096)
   --tolleranza N|no     minuti di scarto ammessi rispetto all'orologio locale
                         (predefinito 5; "no" disattiva il controllo)
-  --apprendimento       accetta qualunque passo come nuovo punto di partenza (procedura di
-                        inizializzazione dei pulsieri); attivo da solo solo al primo avvio
-  --stato FILE          file in cui salvare l'ultimo passo di ogni pulsiero
-                        (predefinito $XDG_STATE_HOME/pulsiero-ricevitore/stato)
+  --apprendimento       apre l'apprendimento di nuovi pulsieri (aperto da solo al primo
+                        avvio senza stato): un pulsiero senza passo memorizzato è appreso
+                        con due trame consecutive; quelli già noti restano controllati
+  --apprendimento-secondi N
+                        durata dell'apprendimento (predefinita 60)
+  --stato FILE          file in cui salvare l'ultimo passo di ogni pulsiero (predefinito
+                        $STATE_DIRECTORY/stato o $XDG_STATE_HOME/pulsiero-ricevitore/stato)
+  --tentativi N         trame rifiutate in un minuto da un indirizzo prima del blocco
+                        (predefinito 10)
+  --blocco-secondi N    durata del blocco di quell'indirizzo (predefinita 30)
   --esegui PROGRAMMA    eseguito a ogni trama accettata con argomenti: tasto, pulsiero, passo
-                        (mai attraverso una shell)
+                        (mai attraverso una shell; l'output va sullo standard error)
+  --max-programmi N     programmi in esecuzione contemporanea (predefinito 8)
+  --esegui-secondi N    un programma ancora attivo dopo N secondi viene ucciso (predefinito 10)
   --json                una riga JSON per connessione invece del testo
   --max-connessioni N   connessioni contemporanee (predefinito 64)
+  --max-per-indirizzo N connessioni contemporanee da un indirizzo (predefinito 4)
+  --version             la versione del programma
   --help                questo aiuto
 )";
 
@@ -53,19 +71,24 @@ long numero(const char* testo, long minimo, long massimo, const char* opzione) {
     return static_cast<long>(valore);
 }
 
+// systemd names the folder of StateDirectory=; otherwise the XDG state folder, created by the
+// receiver itself when it opens the state.
 std::string fileStatoPredefinito() {
+    const char* servizio = std::getenv("STATE_DIRECTORY");
+    if (servizio && *servizio) {
+        const std::string cartelle = servizio;
+        return cartelle.substr(0, cartelle.find(':')) + "/stato";
+    }
     const char* stato = std::getenv("XDG_STATE_HOME");
     const char* casa = std::getenv("HOME");
     const std::string base =
         stato && *stato ? stato : std::string(casa ? casa : ".") + "/.local/state";
-    ::mkdir(base.c_str(), 0755);
-    const std::string cartella = base + "/pulsiero-ricevitore";
-    ::mkdir(cartella.c_str(), 0700);
-    return cartella + "/stato";
+    return base + "/pulsiero-ricevitore/stato";
 }
 
 pulsiero::ricevitore::Opzioni leggiOpzioni(int argc, char** argv) {
     pulsiero::ricevitore::Opzioni o;
+    bool indirizzoDato = false;
     for (int i = 1; i < argc; ++i) {
         const std::string nome = argv[i];
         const auto valore = [&]() -> const char* {
@@ -76,8 +99,14 @@ pulsiero::ricevitore::Opzioni leggiOpzioni(int argc, char** argv) {
         if (nome == "--help" || nome == "-h") {
             std::fputs(kAiuto, stdout);
             std::exit(0);
+        } else if (nome == "--version") {
+            std::printf("pulsiero-ricevitore %s\n", PULSIERO_VERSIONE);
+            std::exit(0);
         } else if (nome == "--indirizzo") {
-            o.indirizzo = valore();
+            if (!indirizzoDato)
+                o.indirizzi.clear();
+            indirizzoDato = true;
+            o.indirizzi.push_back(valore());
         } else if (nome == "--porta") {
             o.porta = static_cast<std::uint16_t>(numero(valore(), 0, 65535, "--porta"));
         } else if (nome == "--ricevitore") {
@@ -93,7 +122,9 @@ pulsiero::ricevitore::Opzioni leggiOpzioni(int argc, char** argv) {
                 inizio = fine + 1;
             }
         } else if (nome == "--finestra") {
-            o.politica.window = static_cast<int>(numero(valore(), 1, 32767, "--finestra"));
+            o.politica.window = static_cast<int>(numero(valore(), 1, 1024, "--finestra"));
+        } else if (nome == "--risincronizzazione") {
+            o.politica.resyncSteps = numero(valore(), 0, 30000, "--risincronizzazione");
         } else if (nome == "--tolleranza") {
             const std::string t = valore();
             o.politica.toleranceMinutes =
@@ -101,17 +132,32 @@ pulsiero::ricevitore::Opzioni leggiOpzioni(int argc, char** argv) {
                     ? std::nullopt
                     : std::optional(static_cast<int>(numero(t.c_str(), 0, 720, "--tolleranza")));
         } else if (nome == "--apprendimento") {
-            o.apprendimentoEsplicito = true;
-            o.politica.learning = true;
+            o.apprendimento = true;
+        } else if (nome == "--apprendimento-secondi") {
+            o.apprendimentoSecondi =
+                static_cast<int>(numero(valore(), 1, 86400, "--apprendimento-secondi"));
         } else if (nome == "--stato") {
             o.fileStato = valore();
+            if (o.fileStato.empty())
+                errore("--stato vuoto");
+        } else if (nome == "--tentativi") {
+            o.tentativi = static_cast<int>(numero(valore(), 1, 100000, "--tentativi"));
+        } else if (nome == "--blocco-secondi") {
+            o.blocco = std::chrono::seconds(numero(valore(), 1, 86400, "--blocco-secondi"));
         } else if (nome == "--esegui") {
             o.programma = valore();
+        } else if (nome == "--max-programmi") {
+            o.maxProgrammi = static_cast<std::size_t>(numero(valore(), 1, 64, "--max-programmi"));
+        } else if (nome == "--esegui-secondi") {
+            o.limiteProgramma = std::chrono::seconds(numero(valore(), 1, 3600, "--esegui-secondi"));
         } else if (nome == "--json") {
             o.json = true;
         } else if (nome == "--max-connessioni") {
             o.maxConnessioni =
-                static_cast<std::size_t>(numero(valore(), 1, 4096, "--max-connessioni"));
+                static_cast<std::size_t>(numero(valore(), 1, 65536, "--max-connessioni"));
+        } else if (nome == "--max-per-indirizzo") {
+            o.maxPerIndirizzo =
+                static_cast<std::size_t>(numero(valore(), 1, 65536, "--max-per-indirizzo"));
         } else {
             errore("opzione sconosciuta: " + nome);
         }
@@ -121,37 +167,35 @@ pulsiero::ricevitore::Opzioni leggiOpzioni(int argc, char** argv) {
     return o;
 }
 
-std::string oraLocale() {
-    const std::time_t adesso = std::time(nullptr);
-    std::tm locale{};
-    localtime_r(&adesso, &locale);
-    char testo[32];
-    std::strftime(testo, sizeof testo, "%Y-%m-%d %H:%M:%S", &locale);
-    return testo;
-}
-
 pulsiero::ricevitore::Server* attivo = nullptr;
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // A full disk or a file-size limit is a failed save, handled as such, never a crash.
+    // A full disk or a file-size limit is a failed save, handled as such, never a crash.
     pulsiero::ini::ignoreFileSizeSignal();
+    std::signal(SIGPIPE, SIG_IGN);
     const auto opzioni = leggiOpzioni(argc, argv);
     pulsiero::ricevitore::Server server(opzioni);
     if (const auto problema = server.apri()) {
         std::fprintf(stderr, "pulsiero-ricevitore: %s\n", problema->c_str());
-        return 2;
+        return 1;
     }
-    const bool json = opzioni.json;
-    server.impostaRegistro([json](const pulsiero::ricevitore::Esito& e) {
-        const std::string riga = json ? rigaJson(e, oraLocale()) : rigaTesto(e, oraLocale());
-        std::printf("%s\n", riga.c_str());
-        std::fflush(stdout);
-    });
-    std::fprintf(stderr, "pulsiero-ricevitore: in ascolto su %s:%u, ricevitore %d, stato in %s%s\n",
-                 opzioni.indirizzo.c_str(), server.porta(), opzioni.numeroRicevitore,
-                 opzioni.fileStato.c_str(),
-                 server.tracker().policy().learning ? " (apprendimento attivo)" : "");
+    pulsiero::ricevitore::CodaRegistro registro(STDOUT_FILENO, opzioni.json);
+    server.impostaRegistro(
+        [&registro](pulsiero::ricevitore::Esito e) { registro.aggiungi(std::move(e)); });
+    std::string indirizzi;
+    for (const auto& i : opzioni.indirizzi)
+        indirizzi += (indirizzi.empty() ? "" : ", ") + i;
+    const std::string apprendimento =
+        server.apprendimentoAperto()
+            ? " (apprendimento aperto per " + std::to_string(opzioni.apprendimentoSecondi) + " s)"
+            : "";
+    std::fprintf(stderr,
+                 "pulsiero-ricevitore: in ascolto su %s porta %u, ricevitore %d, stato in %s%s\n",
+                 indirizzi.c_str(), server.porta(), opzioni.numeroRicevitore,
+                 opzioni.fileStato.c_str(), apprendimento.c_str());
     attivo = &server;
     std::signal(SIGINT, [](int) { attivo->ferma(); });
     std::signal(SIGTERM, [](int) { attivo->ferma(); });

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool trayer openbox wmctrl x11-utils procps
   libbenchmark-dev clang libclang-rt-14-dev libxcb1-dev appstream dpkg-dev file
   libsodium-dev
+  systemd util-linux
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -18,7 +18,11 @@ private slots:
     void codiceVariabile_data();
     void codiceVariabile();
     void distanza();
-    void statoSerializzato();
+    void contatoreLargo();
+    void statoSuDisco_data();
+    void statoSuDisco();
+    void statoScritto();
+    void ogniTroncamentoRifiutato();
 };
 
 void TestDecodifica::decodifica_data() {
@@ -108,17 +112,23 @@ void TestDecodifica::andataERitorno() {
 }
 
 void TestDecodifica::codiceVariabile_data() {
-    // Each event: "step" at second 0, or "step@seconds"; the verdicts expected in order.
-    QTest::addColumn<int>("stored"); // 0: no state for the transmitter
-    QTest::addColumn<bool>("learning");
+    // Transmitter 7. Each event: "step" at second 0, or "step@seconds"; verdicts in order.
+    QTest::addColumn<int>("stored");    // 0: no state for the transmitter
+    QTest::addColumn<bool>("learning"); // open for the first 60 seconds
     QTest::addColumn<QStringList>("events");
     QTest::addColumn<QStringList>("verdicts");
     const QString ok = "accettato";
     const QString replay = "ripetizione rifiutata";
     const QString pending = "fuori finestra, risincronizzazione in attesa";
     const QString resync = "accettato (risincronizzato)";
+    const QString tooFar = "troppo avanti per risincronizzare";
+    const QString unknown = "pulsiero sconosciuto";
+    const QString waitLearn = "apprendimento in attesa del passo successivo";
+    const QString learnt = "accettato (pulsiero appreso)";
     QTest::newRow("next step") << 10 << false << QStringList{"11"} << QStringList{ok};
     QTest::newRow("window edge") << 10 << false << QStringList{"26", "27"} << QStringList{ok, ok};
+    QTest::newRow("one past the window waits")
+        << 10 << false << QStringList{"27"} << QStringList{pending};
     QTest::newRow("same step is a replay")
         << 10 << false << QStringList{"10"} << QStringList{replay};
     QTest::newRow("behind is a replay")
@@ -126,18 +136,48 @@ void TestDecodifica::codiceVariabile_data() {
     QTest::newRow("wraps 65535 to 1")
         << 65535 << false << QStringList{"1", "2"} << QStringList{ok, ok};
     QTest::newRow("wrap inside window") << 65530 << false << QStringList{"5"} << QStringList{ok};
+    QTest::newRow("half cycle behind is a replay")
+        << 40000 << false << QStringList{"20000"} << QStringList{replay};
     QTest::newRow("beyond window needs two")
         << 10 << false << QStringList{"100", "101", "102"} << QStringList{pending, resync, ok};
-    QTest::newRow("resync pair too slow")
+    QTest::newRow("resync pair at 30 s")
+        << 10 << false << QStringList{"100@0", "101@30"} << QStringList{pending, resync};
+    QTest::newRow("resync pair at 31 s")
         << 10 << false << QStringList{"100@0", "101@31"} << QStringList{pending, pending};
     QTest::newRow("resync pair not consecutive")
         << 10 << false << QStringList{"100", "102"} << QStringList{pending, pending};
-    QTest::newRow("half cycle behind is a replay")
-        << 40000 << false << QStringList{"20000"} << QStringList{replay};
+    QTest::newRow("replayed out-of-window frame does not resync")
+        << 10 << false << QStringList{"100@0", "100@1", "100@2"}
+        << QStringList{pending, pending, pending};
+    QTest::newRow("resync range edge")
+        << 10 << false << QStringList{"4121", "4122"} << QStringList{pending, resync};
+    QTest::newRow("one past the resync range")
+        << 10 << false << QStringList{"4122", "4123"} << QStringList{pending, tooFar};
+    QTest::newRow("forged pair far ahead leaves the genuine transmitter in")
+        << 10 << false << QStringList{"20010", "20011", "11"} << QStringList{tooFar, tooFar, ok};
+    QTest::newRow("stray frame between a pair") << 10 << false << QStringList{"100", "3000", "101"}
+                                                << QStringList{pending, pending, resync};
+    QTest::newRow("three strays keep the first of a pair")
+        << 10 << false << QStringList{"100", "200", "300", "400", "101"}
+        << QStringList{pending, pending, pending, pending, resync};
+    QTest::newRow("four strays push out the first of a pair")
+        << 10 << false << QStringList{"100", "200", "300", "400", "500", "101"}
+        << QStringList{pending, pending, pending, pending, pending, pending};
     QTest::newRow("unknown without learning")
-        << 0 << false << QStringList{"5"} << QStringList{"pulsiero sconosciuto"};
-    QTest::newRow("learning takes any step")
-        << 0 << true << QStringList{"500", "3"} << QStringList{ok, ok};
+        << 0 << false << QStringList{"5", "6"} << QStringList{unknown, unknown};
+    QTest::newRow("learning needs two consecutive")
+        << 0 << true << QStringList{"500", "501", "502"} << QStringList{waitLearn, learnt, ok};
+    QTest::newRow("learning from one replayed frame")
+        << 0 << true << QStringList{"500", "500"} << QStringList{waitLearn, waitLearn};
+    QTest::newRow("learning pair 31 s apart")
+        << 0 << true << QStringList{"500@0", "501@31"} << QStringList{waitLearn, waitLearn};
+    QTest::newRow("learning at its last second")
+        << 0 << true << QStringList{"500@59", "501@59"} << QStringList{waitLearn, learnt};
+    QTest::newRow("learning closed after 60 s")
+        << 0 << true << QStringList{"500@59", "501@60"} << QStringList{waitLearn, unknown};
+    QTest::newRow("learning keeps a known transmitter's checks")
+        << 10 << true << QStringList{"10", "3", "5000", "5001"}
+        << QStringList{replay, replay, tooFar, tooFar};
 }
 
 void TestDecodifica::codiceVariabile() {
@@ -145,43 +185,102 @@ void TestDecodifica::codiceVariabile() {
     QFETCH(bool, learning);
     QFETCH(QStringList, events);
     QFETCH(QStringList, verdicts);
-    rolling::Policy policy;
-    policy.learning = learning;
-    rolling::Tracker tracker(policy);
+    rolling::Tracker tracker(rolling::Policy{});
+    if (learning)
+        tracker.learnUntil(60);
     if (stored)
-        tracker.load({{1, stored}});
+        tracker.load({{7, static_cast<rolling::Counter>(stored)}});
     QStringList actual;
     for (const QString& e : events) {
-        const int step = e.section('@', 0, 0).toInt();
+        const auto step = static_cast<rolling::Counter>(e.section('@', 0, 0).toInt());
         const int seconds = e.section('@', 1, 1).toInt();
         actual << QString::fromStdString(
-            std::string(rolling::describe(tracker.evaluate(1, step, 600, 600, seconds).verdict)));
+            std::string(rolling::describe(tracker.evaluate(7, step, 600, 600, seconds).verdict)));
     }
     QCOMPARE(actual, verdicts);
 }
 
 void TestDecodifica::distanza() {
-    QCOMPARE(rolling::Tracker::distance(65535, 1), 1);
-    QCOMPARE(rolling::Tracker::distance(1, 65535), 65534);
-    QCOMPARE(rolling::Tracker::distance(7, 7), 0);
-    rolling::Policy policy;
-    rolling::Tracker tracker(policy);
-    tracker.load({{1, 10}});
+    rolling::Tracker tracker(rolling::Policy{});
+    QCOMPARE(tracker.distance(65535, 1), 1);
+    QCOMPARE(tracker.distance(1, 65535), 65534);
+    QCOMPARE(tracker.distance(7, 7), 0);
+    tracker.load({{7, 10}});
     // The minute is checked on the day's cycle: 23:58 against 00:02 is four minutes.
-    QVERIFY(rolling::accepted(tracker.evaluate(1, 11, 1438, 2, 0).verdict));
-    QCOMPARE(tracker.evaluate(1, 12, 600, 606, 0).verdict, rolling::Verdict::StaleMinute);
-    QCOMPARE(tracker.steps().at(1), 11);
+    QVERIFY(rolling::accepted(tracker.evaluate(7, 11, 1438, 2, 0).verdict));
+    QCOMPARE(tracker.evaluate(7, 12, 600, 606, 0).verdict, rolling::Verdict::StaleMinute);
+    QCOMPARE(tracker.steps().at(7), 11u);
     tracker.policy().toleranceMinutes.reset();
-    QVERIFY(rolling::accepted(tracker.evaluate(1, 12, 600, 900, 0).verdict));
+    QVERIFY(rolling::accepted(tracker.evaluate(7, 12, 600, 900, 0).verdict));
     tracker.policy().enrolled = {2};
-    QCOMPARE(tracker.evaluate(1, 13, 600, 600, 0).verdict, rolling::Verdict::UnknownTransmitter);
+    QCOMPARE(tracker.evaluate(7, 13, 600, 600, 0).verdict, rolling::Verdict::UnknownTransmitter);
 }
 
-void TestDecodifica::statoSerializzato() {
-    rolling::Tracker tracker(rolling::Policy{});
-    tracker.load({{1, 10}, {128, 65535}});
-    QCOMPARE(rolling::Tracker::parse(tracker.serialize()), tracker.steps());
-    QCOMPARE(rolling::Tracker::parse("x\n1 0\n200 5\n3 70000\n 4   9 \n").size(), std::size_t{1});
+// A counter wider than 16 bits (step and wrap count) needs only a longer cycle.
+void TestDecodifica::contatoreLargo() {
+    rolling::Policy policy;
+    policy.cycle = 4294967295;
+    rolling::Tracker tracker(policy);
+    tracker.load({{7, 4294967290u}});
+    QCOMPARE(tracker.evaluate(7, 3, 600, 600, 0).verdict, rolling::Verdict::Accepted);
+    QCOMPARE(tracker.evaluate(7, 65535, 600, 600, 0).verdict, rolling::Verdict::ResyncTooFar);
+    QCOMPARE(tracker.evaluate(7, 2, 600, 600, 0).verdict, rolling::Verdict::Replay);
+}
+
+void TestDecodifica::statoSuDisco_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("expected"); // "transmitter step;..." or the reason
+    const QByteArray header = "pulsiero-ricevitore stato 1\n";
+    const QByteArray full = header + "7 501\n128 65535\ncontrollo F0F1AB5A\n";
+    QTest::newRow("complete") << full << "7 501;128 65535";
+    QTest::newRow("no transmitters") << header + "controllo 41126D38\n"
+                                     << "";
+    QTest::newRow("cut inside a step") << header + "7 50"
+                                       << "file troncato (manca la riga di controllo)";
+    QTest::newRow("cut after a line") << header + "7 501\n"
+                                      << "file troncato (manca la riga di controllo)";
+    QTest::newRow("cut inside the check")
+        << full.left(full.size() - 2) << "file troncato (manca la riga di controllo)";
+    QTest::newRow("check of other lines") << header + "7 502\n128 65535\ncontrollo F0F1AB5A\n"
+                                          << "somma di controllo errata";
+    QTest::newRow("old format without header")
+        << QByteArray("7 501\n") << "intestazione mancante o sconosciuta";
+    QTest::newRow("empty") << QByteArray() << "intestazione mancante o sconosciuta";
+    QTest::newRow("leading zero") << header + "7 050\ncontrollo 86A7F75A\n"
+                                  << "riga 2 non valida";
+    QTest::newRow("transmitter twice") << header + "7 501\n7 502\ncontrollo 85568619\n"
+                                       << "riga 3 non valida";
+    QTest::newRow("transmitter 129") << header + "129 5\ncontrollo 504C0AF1\n"
+                                     << "riga 2 non valida";
+}
+
+void TestDecodifica::statoSuDisco() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, expected);
+    const auto parsed = rolling::parseState(text.toStdString());
+    QString actual;
+    if (const auto* steps = std::get_if<rolling::Tracker::Steps>(&parsed)) {
+        QStringList pairs;
+        for (const auto& [t, s] : *steps)
+            pairs << QStringLiteral("%1 %2").arg(t).arg(s);
+        actual = pairs.join(';');
+    } else {
+        actual = QString::fromStdString(std::get<std::string>(parsed));
+    }
+    QCOMPARE(actual, expected);
+}
+
+void TestDecodifica::statoScritto() {
+    QCOMPARE(rolling::serialize({{7, 501}, {128, 65535}}),
+             std::string("pulsiero-ricevitore stato 1\n7 501\n128 65535\ncontrollo F0F1AB5A\n"));
+}
+
+// A file cut at any byte is refused, never read as a shorter state.
+void TestDecodifica::ogniTroncamentoRifiutato() {
+    const std::string full = "pulsiero-ricevitore stato 1\n7 501\n128 65535\ncontrollo F0F1AB5A\n";
+    for (std::size_t length = 0; length < full.size(); ++length)
+        QVERIFY2(std::holds_alternative<std::string>(rolling::parseState(full.substr(0, length))),
+                 full.substr(0, length).c_str());
 }
 
 QTEST_GUILESS_MAIN(TestDecodifica)

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "protocol/CodiceVariabile.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace pulsiero::ricevitore {
+
+// The receiver's state file, held for the whole run. Opening it creates the missing folders,
+// refuses a folder that another user owns or that others may write without the sticky bit,
+// takes an exclusive lock beside the file (a second copy on the same state refuses to start),
+// and reads the file without following a symbolic link. Every later write goes through a
+// temporary file in the same folder, renamed over the state, relative to the folder opened once.
+class FileStato {
+public:
+    // The open state, or a message for the user naming the file and the reason.
+    static std::variant<FileStato, std::string> apri(const std::string& percorso);
+
+    FileStato(FileStato&& altro) noexcept;
+    FileStato& operator=(FileStato&&) = delete;
+    FileStato(const FileStato&) = delete;
+    ~FileStato();
+
+    // nullopt: there was no state file yet (a first start).
+    const std::optional<rolling::Tracker::Steps>& letto() const { return letto_; }
+
+    // Durable replacement of the file; false on any failure (full disk, size limit...).
+    bool salva(std::string_view testo) const;
+    const std::string& percorso() const { return percorso_; }
+
+private:
+    FileStato() = default;
+    std::optional<std::string> apriCartella(const std::string& cartella);
+    std::optional<std::string> prendiBlocco(const std::string& cartella);
+    std::optional<std::string> leggi();
+
+    std::string percorso_;
+    std::string nome_;
+    int cartella_ = -1;
+    int blocco_ = -1;
+    std::optional<rolling::Tracker::Steps> letto_;
+};
+
+} // namespace pulsiero::ricevitore
