@@ -173,7 +173,6 @@ pulsiero::ricevitore::Server* attivo = nullptr;
 
 int main(int argc, char** argv) {
     // A full disk or a file-size limit is a failed save, handled as such, never a crash.
-    // A full disk or a file-size limit is a failed save, handled as such, never a crash.
     pulsiero::ini::ignoreFileSizeSignal();
     std::signal(SIGPIPE, SIG_IGN);
     const auto opzioni = leggiOpzioni(argc, argv);
