@@ -1,9 +1,11 @@
+#include "ui/Applicazione.h"
 #include "ui/Frm_Pulsiero.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    pulsiero::preparaApplicazione(app);
     QApplication::setApplicationName(QStringLiteral("pulsiero"));
     QGuiApplication::setDesktopFileName(QStringLiteral("pulsiero"));
     // The window may live hidden behind the tray icon; only the exit routine ends the program.
