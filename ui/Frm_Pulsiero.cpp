@@ -161,10 +161,13 @@ void Frm_Pulsiero::impostaTrayDisponibile(std::function<bool()> disponibile) {
 
 void Frm_Pulsiero::Form_Load() {
     caricamento_ = true;
-    // Both are windows of their own, kept by the window manager above this one.
+    // Both are windows of their own, transient for this one: the window manager keeps them above
+    // it, and, being modal to it, gives them the keyboard when this window is clicked.
     about_ = std::make_unique<Frm_About>(this);
+    about_->setWindowModality(Qt::WindowModal);
     connect(about_.get(), &Frm_About::chiuso, this, &Frm_Pulsiero::riprendiControllo);
     dialogo_ = std::make_unique<Frm_Configurazione>(configurazione_, messaggi_, this);
+    dialogo_->setWindowModality(Qt::WindowModal);
     connect(dialogo_.get(), &Frm_Configurazione::chiuso, this, &Frm_Pulsiero::riprendiControllo);
     configurazione_.CaricaConfigurazione(false);
     NascondiContorni();
@@ -322,6 +325,13 @@ void Frm_Pulsiero::keyReleaseEvent(QKeyEvent* evento) {
 // here, without sending.
 void Frm_Pulsiero::changeEvent(QEvent* evento) {
     QMainWindow::changeEvent(evento);
+    // Activated while disabled (a click on its title bar): the open dialog takes the keyboard,
+    // as the window manager does not always hand it on.
+    if (evento->type() == QEvent::ActivationChange && isActiveWindow())
+        if (QWidget* aperta = secondariaAperta()) {
+            aperta->raise();
+            aperta->activateWindow();
+        }
     const bool persa = (evento->type() == QEvent::ActivationChange && !isActiveWindow()) ||
                        (evento->type() == QEvent::EnabledChange && !isEnabled());
     if (persa && tastoTastiera_ >= 0) {
@@ -334,7 +344,7 @@ void Frm_Pulsiero::closeEvent(QCloseEvent* evento) {
     evento->ignore();
     // While the dialog or the About window is open this window is disabled, and a disabled
     // window cannot be closed: the dialog's edits are not lost.
-    if ((about_ && about_->isVisible()) || (dialogo_ && dialogo_->isVisible()))
+    if (secondariaAperta())
         return;
     // Otherwise closing the window always ends the program, through the one exit routine.
     uscita_.FineProgramma();
@@ -385,6 +395,14 @@ void Frm_Pulsiero::MenuConfigura_Click() {
     testi.tasti = descrizioni_;
     disabilitaPer(dialogo_.get());
     dialogo_->apri(testi);
+}
+
+QWidget* Frm_Pulsiero::secondariaAperta() const {
+    if (dialogo_ && dialogo_->isVisible())
+        return dialogo_.get();
+    if (about_ && about_->isVisible())
+        return about_.get();
+    return nullptr;
 }
 
 // Disabling a window disables its child windows too: the one that opens stays enabled.

@@ -78,6 +78,7 @@ private:
     void impostaNome(const QString& nome);
     void impostaDescrizione(int indice, const QString& descrizione);
     void disabilitaPer(QWidget* secondaria);
+    QWidget* secondariaAperta() const; // the dialog or the About window, when shown
     void riprendiControllo();
     bool eventoTasto(int indice, QEvent* evento);
 
