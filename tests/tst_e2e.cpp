@@ -352,7 +352,10 @@ void TestE2E::secondarieSopraLaFinestra() {
     QVERIFY(!secondaria.isEmpty());
     xdo({"windowactivate", "--sync", secondaria});
 
-    // A click on the main window's title bar, a few pixels above its client area.
+    // Apart, so that the click lands on the main window's title bar, a few pixels above its
+    // client area.
+    xdo({"windowmove", "--sync", finestra_, "100", "100"});
+    xdo({"windowmove", "--sync", secondaria, "500", "300"});
     const QString geometria = xdo({"getwindowgeometry", "--shell", finestra_});
     const int x = geometria.section("X=", 1).section('\n', 0, 0).toInt();
     const int y = geometria.section("Y=", 1).section('\n', 0, 0).toInt();
