@@ -65,6 +65,7 @@ private slots:
     void cifreStaccateDalBordo_data();
     void cifreStaccateDalBordo();
     void applicazioneInItalianoConIcona();
+    void messaggiComeScritti();
 
 private:
     void avvia(const QByteArray& ini = {});
@@ -505,6 +506,15 @@ void TestFrmPulsiero::applicazioneInItalianoConIcona() {
     QVERIFY2(voci.contains("Ann&ulla") && voci.contains("&Incolla"), qPrintable(voci.join('|')));
     QVERIFY(!QApplication::windowIcon().isNull());
     QCOMPARE(domanda.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+}
+
+// Message boxes quote paths and settings as typed, markup included.
+void TestFrmPulsiero::messaggiComeScritti() {
+    Messaggi messaggi;
+    messaggi.avviso(QStringLiteral("Pulsiero"), QStringLiteral("<b>/tmp/a&amp;b</b>"));
+    QVERIFY(aiuti::messaggioAperto());
+    QCOMPARE(aiuti::messaggioAperto()->textFormat(), Qt::PlainText);
+    aiuti::messaggioAperto()->close();
 }
 
 QTEST_MAIN(TestFrmPulsiero)

@@ -189,8 +189,9 @@ void Frm_Pulsiero::riprendiControllo() {
 void Frm_Pulsiero::NascondiFinestra(bool nascondi) {
     if (nascondi && !trayDisponibile_()) {
         // Nothing could bring a hidden window back: start as an ordinary minimised window. X11
-        // window managers map a window normal whatever state it asked for before it was
-        // mapped, so it is shown first and then asked to minimise, once it is managed.
+        // window managers map a window normal whatever state it asked for before the map, so it
+        // is shown first and then asked to minimise, a request that reaches the window manager
+        // after the map.
         show();
         setWindowState(Qt::WindowMinimized);
         return;
