@@ -1,4 +1,5 @@
 #include "settings/IniFile.h"
+#include "ui/Applicazione.h"
 #include "ui/Frm_Pulsiero.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@
 int main(int argc, char** argv) {
     pulsiero::ini::ignoreFileSizeSignal();
     QApplication app(argc, argv);
+    pulsiero::preparaApplicazione(app);
     QApplication::setApplicationName(QStringLiteral("pulsiero"));
     QGuiApplication::setDesktopFileName(QStringLiteral("pulsiero"));
     // The window may live hidden behind the tray icon; only the exit routine ends the program.

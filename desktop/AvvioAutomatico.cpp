@@ -49,8 +49,7 @@ bool AvvioAutomatico::LeggiAvvioAuto() const {
 bool AvvioAutomatico::scrivi() const {
     QDir().mkpath(cartella_);
     const QString testo =
-        voceDesktop(QString::fromUtf8(metadati::kTitolo), eseguibile_,
-                    QFileInfo(eseguibile_).fileName(),
+        voceDesktop(QString::fromUtf8(metadati::kTitolo), eseguibile_, iconaProgramma(eseguibile_),
                     QStringLiteral("Avvia il pulsiero nell'area di notifica all'accesso")) +
         QStringLiteral("X-GNOME-Autostart-enabled=true\n");
     ini::writeFileAtomically(QFile::encodeName(percorsoVoce()).toStdString(), testo.toStdString());

@@ -22,20 +22,12 @@ QString CollegamentoDesktop::percorso() const {
     return cartella_ + QStringLiteral("/Pulsiero.desktop");
 }
 
-QString CollegamentoDesktop::icona() const {
-    const QDir cartellaExe = QFileInfo(eseguibile_).absoluteDir();
-    const QString nome = QStringLiteral("pulsiero.svg");
-    for (const QString& candidato :
-         {cartellaExe.filePath(nome),
-          cartellaExe.filePath(QStringLiteral("../share/icons/hicolor/scalable/apps/") + nome)})
-        if (QFileInfo::exists(candidato))
-            return QFileInfo(candidato).canonicalFilePath();
-    return QStringLiteral("pulsiero");
-}
-
 bool CollegamentoDesktop::crea() const {
-    const QString testo = voceDesktop(QStringLiteral("Pulsiero"), eseguibile_, icona(),
-                                      QStringLiteral("Telecomando software a codice variabile"));
+    // A new account may have no desktop folder yet: the launcher makes it.
+    QDir().mkpath(cartella_);
+    const QString testo =
+        voceDesktop(QStringLiteral("Pulsiero"), eseguibile_, iconaProgramma(eseguibile_),
+                    QStringLiteral("Telecomando software a codice variabile"));
     const std::string file = QFile::encodeName(percorso()).toStdString();
     if (!ini::writeFileAtomically(file, testo.toStdString(), 0755))
         return false;

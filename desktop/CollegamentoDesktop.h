@@ -9,15 +9,13 @@ class CollegamentoDesktop {
 public:
     CollegamentoDesktop(const QString& cartella, const QString& eseguibile);
 
-    // Writes the launcher, executable and, where the desktop supports it, trusted, so that it
-    // starts on a double-click. False when it could not be written.
+    // Writes the launcher, making the desktop folder when it is missing, executable and, where the
+    // desktop supports it, trusted, so that it starts on a double-click. False when it could not be
+    // written.
     bool crea() const;
     bool elimina() const;
 
     QString percorso() const;
-    // The program's icon as a file on disk: beside the executable in a build, in the hicolor
-    // theme once installed; otherwise the theme name.
-    QString icona() const;
 
     static QString cartellaPredefinita();
 

@@ -1,5 +1,8 @@
 #include "desktop/VoceDesktop.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace pulsiero {
 
 namespace {
@@ -20,6 +23,12 @@ QString valoreStringa(QString testo) {
 }
 
 } // namespace
+
+QString iconaProgramma(const QString& eseguibile) {
+    const QFileInfo accanto(
+        QFileInfo(eseguibile).absoluteDir().filePath(QStringLiteral("pulsiero.svg")));
+    return accanto.exists() ? accanto.canonicalFilePath() : QStringLiteral("pulsiero");
+}
 
 QString execDesktop(const QString& eseguibile) {
     QString argomento = eseguibile;

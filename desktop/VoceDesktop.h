@@ -8,6 +8,10 @@ namespace pulsiero {
 // Desktop Entry rules when it holds reserved characters, with "%" doubled.
 QString execDesktop(const QString& eseguibile);
 
+// The program's icon for a desktop entry: the SVG beside the executable, by its absolute path,
+// when the program runs from its build folder; otherwise the installed icon theme's name.
+QString iconaProgramma(const QString& eseguibile);
+
 // The text of a desktop entry that starts the executable.
 QString voceDesktop(const QString& nome, const QString& eseguibile, const QString& icona,
                     const QString& commento);

@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake ninja-build g++ ccache pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
+  qt6-translations-l10n
   fonts-liberation desktop-file-utils
   xvfb xauth xdotool trayer openbox wmctrl x11-utils procps
   libbenchmark-dev clang libclang-rt-14-dev libxcb1-dev appstream dpkg-dev file

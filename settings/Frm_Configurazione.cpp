@@ -39,6 +39,13 @@ void correggiPorta(QLineEdit* box) {
     limita(box, kPortaMassima);
 }
 
+// The whole text is selected when the focus arrives by Tab, Shift+Tab or Enter (which moves it
+// with OtherFocusReason), never by a click, a closing pop-up menu or the window's activation.
+bool arrivoDaTastiera(const QFocusEvent* evento) {
+    const Qt::FocusReason r = evento->reason();
+    return r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::OtherFocusReason;
+}
+
 QString soloCifre(const QString& testo) {
     QString cifre;
     for (const QChar c : testo)
@@ -164,6 +171,7 @@ void Frm_Configurazione::creaPaginaCodifica(QWidget* pagina) {
     Cmd_Reset_->setObjectName(QStringLiteral("Cmd_Reset"));
     Cmd_Reset_->setToolTip(QStringLiteral("Inizializza il pulsiero"));
     Cmd_Reset_->setAutoDefault(false);
+    Cmd_Reset_->installEventFilter(this); // Enter presses it, as Space does
     posizioni_[Cmd_Reset_] = {248, 216, 73, 25};
     connect(Cmd_Reset_, &QPushButton::clicked, this, &Frm_Configurazione::Cmd_Reset_Click);
 }
@@ -215,12 +223,18 @@ void Frm_Configurazione::apri(const TestiFinestra& testi) {
 }
 
 bool Frm_Configurazione::eventFilter(QObject* oggetto, QEvent* evento) {
+    if (oggetto == Cmd_Reset_ && evento->type() == QEvent::KeyPress) {
+        const int tasto = static_cast<QKeyEvent*>(evento)->key();
+        if (tasto == Qt::Key_Return || tasto == Qt::Key_Enter) {
+            Cmd_Reset_->click();
+            return true;
+        }
+    }
     auto* box = qobject_cast<QLineEdit*>(oggetto);
     const auto regola = box ? caselle_.find(box) : caselle_.end();
     if (regola == caselle_.end())
         return QWidget::eventFilter(oggetto, evento);
-    if (evento->type() == QEvent::FocusIn &&
-        static_cast<QFocusEvent*>(evento)->reason() != Qt::MouseFocusReason)
+    if (evento->type() == QEvent::FocusIn && arrivoDaTastiera(static_cast<QFocusEvent*>(evento)))
         QTimer::singleShot(0, box, &QLineEdit::selectAll);
     if (evento->type() == QEvent::KeyPress)
         return tastoPremuto(box, regola->second, static_cast<QKeyEvent*>(evento));
@@ -234,20 +248,25 @@ bool Frm_Configurazione::tastoPremuto(QLineEdit* box, const Casella& regola, QKe
         regola.prossima->setFocus(Qt::OtherFocusReason);
         return false;
     }
-    if (regola.massimo == 0 || evento->key() == Qt::Key_Backspace || evento->text().isEmpty())
+    // Only printable characters go through the digit rule: on X11 Tab, Delete and the Ctrl
+    // shortcuts carry control characters as their text, and they must keep working.
+    if (regola.massimo == 0 || evento->text().isEmpty())
         return false;
     const QChar c = evento->text().front();
-    return !(c >= QLatin1Char('0') && c <= QLatin1Char('9')); // anything else is discarded
+    return c.isPrint() && !(c >= QLatin1Char('0') && c <= QLatin1Char('9'));
 }
 
 void Frm_Configurazione::closeEvent(QCloseEvent* evento) {
     // The window is never destroyed: closing saves, reloads and hides it.
     evento->ignore();
-    if (!SalvaConfigurazione())
+    if (!SalvaConfigurazione()) {
+        // The edits stay in the open dialog; the next close tries again.
         messaggi_.avviso(QStringLiteral("Configurazione Pulsiero"),
                          QStringLiteral("Attenzione: non è stato possibile salvare la "
                                         "configurazione nel file %1.")
                              .arg(configurazione_.percorso()));
+        return;
+    }
     configurazione_.CaricaConfigurazione(false);
     hide();
     emit chiuso();

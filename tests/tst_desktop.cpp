@@ -25,6 +25,9 @@ private slots:
     void cartellaNonScrivibile();
     void ignoratoDuranteIlCaricamento();
     void collegamento();
+    void collegamentoSenzaCartellaDesktop();
+    void iconaDelleVoci_data();
+    void iconaDelleVoci();
 
 private:
     void avvia();
@@ -179,6 +182,48 @@ void TestDesktop::collegamento() {
     const QStringList resto =
         QDir(amb_->dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     QCOMPARE(resto, (QStringList{"Scrivania"}));
+}
+
+// A new account often has no desktop folder: the launcher makes it.
+void TestDesktop::collegamentoSenzaCartellaDesktop() {
+    amb_->ambiente.cartellaDesktop = amb_->dir.filePath(QStringLiteral("home/Scrivania"));
+    avvia();
+    finestra_->menu().MenuCreaCollegamento->trigger();
+    QVERIFY(aiuti::leggiFile(amb_->ambiente.cartellaDesktop + "/Pulsiero.desktop")
+                .contains("\nName=Pulsiero\n"));
+    QVERIFY(!aiuti::messaggioAperto());
+}
+
+// Both entries name the program's icon: the SVG beside an executable run from its build, else
+// the installed theme icon, whatever the executable is called.
+void TestDesktop::iconaDelleVoci_data() {
+    QTest::addColumn<QString>("eseguibile");
+    QTest::addColumn<bool>("svgAccanto");
+    QTest::addColumn<QString>("icona"); // relative to the temporary folder when it starts with /
+    QTest::newRow("build") << "build/pulsiero" << true << "/build/pulsiero.svg";
+    QTest::newRow("installed") << "usr/bin/pulsiero" << false << "pulsiero";
+    QTest::newRow("renamed") << "opt/telecomando" << false << "pulsiero";
+}
+
+void TestDesktop::iconaDelleVoci() {
+    QFETCH(QString, eseguibile);
+    QFETCH(bool, svgAccanto);
+    QFETCH(QString, icona);
+    amb_->ambiente.eseguibile = amb_->dir.filePath(eseguibile);
+    const QString cartella = QFileInfo(amb_->ambiente.eseguibile).path();
+    QDir().mkpath(cartella);
+    if (svgAccanto)
+        aiuti::scriviFile(cartella + "/pulsiero.svg", "<svg/>");
+    const QString attesa =
+        icona.startsWith('/') ? QDir(amb_->dir.path()).canonicalPath() + icona : icona;
+    avvia();
+    avvioAuto()->trigger();
+    finestra_->menu().MenuCreaCollegamento->trigger();
+    const QString nomeVoce = QFileInfo(eseguibile).fileName() + ".desktop";
+    for (const QString& file : {amb_->ambiente.cartellaAutostart + "/" + nomeVoce,
+                                amb_->ambiente.cartellaDesktop + "/Pulsiero.desktop"})
+        QVERIFY2(aiuti::leggiFile(file).contains("\nIcon=" + attesa.toUtf8() + "\n"),
+                 aiuti::leggiFile(file).constData());
 }
 
 QTEST_MAIN(TestDesktop)

@@ -55,9 +55,22 @@ private slots:
     void configurazioneCambiaLaPorta();
     void iconaNellAreaDiNotifica();
     void uccisoMentrePremeTasti();
+    void caselleNumericheTastiSenzaCarattere_data();
+    void caselleNumericheTastiSenzaCarattere();
+    void secondarieSopraLaFinestra_data();
+    void secondarieSopraLaFinestra();
+    void soloCifreNudeInviano_data();
+    void soloCifreNudeInviano();
+    void avvioMinimizzatoSenzaAreaDiNotifica();
+    void collegamentoEMailSoloClicSinistro_data();
+    void collegamentoEMailSoloClicSinistro();
 
 private:
+    void scriviIni(const QByteArray& pulsiero);
     void avvia();
+    void premi(const QStringList& passi);
+    QString apriDialogo();
+    QString valore(const QByteArray& chiave) const;
     QString passo() const;
     void clicTasto(int indice);
     int terminato();
@@ -88,6 +101,13 @@ void TestE2E::init() {
               "\n[Pulsiero]\nnome=Cancello\n");
 }
 
+void TestE2E::scriviIni(const QByteArray& pulsiero) {
+    QFile ini(dir_->filePath("bin/pulsiero.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write("[Server]\nIndirizzo=127.0.0.1\nPorta=" + QByteArray::number(server_->serverPort()) +
+              "\n[Pulsiero]\n" + pulsiero);
+}
+
 void TestE2E::cleanup() {
     if (programma_ && programma_->state() != QProcess::NotRunning) {
         programma_->kill();
@@ -108,25 +128,61 @@ void TestE2E::avvia() {
     programma_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     programma_->start(dir_->filePath("bin/pulsiero"), {});
     QVERIFY(programma_->waitForStarted());
-    finestra_ = xdo({"search", "--sync", "--onlyvisible", "--pid",
-                     QString::number(programma_->processId()), "--name", "^Pulsiero$"})
-                    .section(QLatin1Char('\n'), 0, 0);
+    // xdotool matches names regardless of case, and the tray icon's window is "pulsiero".
+    const QString pid = QString::number(programma_->processId());
+    const auto principale = [&] {
+        for (const QString& w :
+             xdo({"search", "--onlyvisible", "--pid", pid, "--name", "^Pulsiero$"})
+                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (xdo({"getwindowname", w}) == QStringLiteral("Pulsiero"))
+                return w;
+        return QString();
+    };
+    (void)QTest::qWaitFor([&] { return !(finestra_ = principale()).isEmpty(); }, 10000);
     QVERIFY2(!finestra_.isEmpty(), "the window did not appear");
-    const QString geometria = xdo({"getwindowgeometry", "--shell", finestra_});
-    const int altezza = geometria.section("HEIGHT=", 1).section('\n', 0, 0).toInt();
-    barraMenu_ = altezza - 304; // the client area below the menu bar is 304 pixels high
-    QVERIFY(barraMenu_ > 0);
+    // The client area below the menu bar is 304 pixels high; the bar may be laid out a moment
+    // after the window first maps.
+    const auto barra = [this] {
+        const QString geometria = xdo({"getwindowgeometry", "--shell", finestra_});
+        return geometria.section("HEIGHT=", 1).section('\n', 0, 0).toInt() - 304;
+    };
+    QVERIFY(QTest::qWaitFor([&] { return (barraMenu_ = barra()) > 0; }, 3000));
     xdo({"windowactivate", "--sync", finestra_});
 }
 
-QString TestE2E::passo() const {
+QString TestE2E::valore(const QByteArray& chiave) const {
     QFile ini(dir_->filePath("bin/pulsiero.ini"));
     if (!ini.open(QIODevice::ReadOnly))
         return {};
     for (const QByteArray& riga : ini.readAll().split('\n'))
-        if (riga.startsWith("Passo="))
-            return QString::fromLatin1(riga.mid(6));
+        if (riga.startsWith(chiave + "="))
+            return QString::fromLatin1(riga.mid(chiave.size() + 1));
     return {};
+}
+
+QString TestE2E::passo() const {
+    return valore("Passo");
+}
+
+// Each step is one xdotool command ("key ctrl+a", "type 10100", "keydown 2"...), given time to
+// be handled before the next.
+void TestE2E::premi(const QStringList& passi) {
+    for (const QString& passo : passi) {
+        xdo(passo.split(QLatin1Char(' ')));
+        QTest::qWait(150);
+    }
+}
+
+// Opens "Configura il pulsiero" from the menu and gives the dialog the keyboard, on its tab bar.
+QString TestE2E::apriDialogo() {
+    xdo({"key", "alt+o"});
+    QTest::qWait(300);
+    xdo({"key", "Up", "Return"}); // the last entry: "Configura il pulsiero"
+    const QString dialogo =
+        xdo({"search", "--sync", "--onlyvisible", "--name", "^Configurazione Pulsiero$"});
+    if (!dialogo.isEmpty())
+        xdo({"windowactivate", "--sync", dialogo});
+    return dialogo;
 }
 
 void TestE2E::clicTasto(int indice) {
@@ -163,13 +219,7 @@ void TestE2E::configurazioneCambiaLaPorta() {
     QTcpServer nuovo;
     QVERIFY(nuovo.listen(QHostAddress::LocalHost));
     avvia();
-    xdo({"key", "alt+o"});
-    QTest::qWait(300);
-    xdo({"key", "Up", "Return"}); // the last entry: "Configura il pulsiero"
-    const QString dialogo =
-        xdo({"search", "--sync", "--onlyvisible", "--name", "^Configurazione Pulsiero$"});
-    QVERIFY(!dialogo.isEmpty());
-    xdo({"windowactivate", "--sync", dialogo});
+    QVERIFY(!apriDialogo().isEmpty());
     // From the tab bar: the "Ricevitore" page, then the address and the port boxes.
     xdo({"key", "Right", "Tab", "Tab"});
     xdo({"type", QString::number(nuovo.serverPort())});
@@ -236,6 +286,248 @@ void TestE2E::uccisoMentrePremeTasti() {
         precedente = passoOra;
     }
     QVERIFY(precedente > 0);
+}
+
+// Keys that type no character (Tab, Delete, Ctrl+A, Ctrl+Z, Ctrl+Tab) work in the number boxes
+// as in any other; what the dialog saves shows it.
+void TestE2E::caselleNumericheTastiSenzaCarattere_data() {
+    QTest::addColumn<QStringList>("passi"); // from the dialog's tab bar, first page shown
+    QTest::addColumn<QByteArray>("chiave");
+    QTest::addColumn<QString>("scritto");
+    const QStringList porta{"key Right", "key Tab", "key Tab"}; // "Ricevitore", address, port
+    const QStringList ricevitore{"key Right", "key Right", "key Tab"}; // "Codifica", receiver
+    QTest::newRow("Ctrl+A then digits")
+        << porta + QStringList{"key End", "key ctrl+a", "type 10100"} << QByteArray("Porta")
+        << "10100";
+    QTest::newRow("Delete") << ricevitore + QStringList{"key Home", "key Delete", "key Delete"}
+                            << QByteArray("ID_Dis") << "21";
+    QTest::newRow("Ctrl+Z") << ricevitore + QStringList{"type 9", "key ctrl+z"}
+                            << QByteArray("ID_Dis") << "4321";
+    QTest::newRow("Tab to the transmitter")
+        << ricevitore + QStringList{"key Tab", "type 77"} << QByteArray("ID_Pul") << "77";
+    QTest::newRow("Ctrl+Tab to the next page")
+        << porta + QStringList{"key ctrl+Tab", "key ctrl+a", "type 88"} << QByteArray("ID_Dis")
+        << "88";
+}
+
+void TestE2E::caselleNumericheTastiSenzaCarattere() {
+    QFETCH(QStringList, passi);
+    QFETCH(QByteArray, chiave);
+    QFETCH(QString, scritto);
+    scriviIni("nome=Cancello\nID_Dis=4321\nID_Pul=56\n");
+    avvia();
+    QVERIFY(!apriDialogo().isEmpty());
+    premi(passi);
+    esegui(QStringLiteral("wmctrl"), {"-c", "Configurazione Pulsiero"});
+    QTRY_VERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QCOMPARE(valore(chiave), scritto);
+}
+
+// The dialog and the About window stay above the main window when its title bar is clicked,
+// keep the keyboard, and a close request on the main window meanwhile does nothing.
+void TestE2E::secondarieSopraLaFinestra_data() {
+    QTest::addColumn<QStringList>("apri");
+    QTest::addColumn<QString>("titolo");
+    QTest::addColumn<QStringList>("passi"); // typed after the click on the main window
+    QTest::addColumn<QByteArray>("chiave");
+    QTest::addColumn<QString>("scritto");
+    QTest::newRow("configuration")
+        << QStringList{"key alt+o", "key Up Return"} << "^Configurazione Pulsiero$"
+        << QStringList{"key Right", "key Right", "key Tab", "type 4321"} << QByteArray("ID_Dis")
+        << "4321";
+    // Esc closes the About window; the main window then takes key 2 again.
+    QTest::newRow("about") << QStringList{"key F1"} << "^Informazioni su...$"
+                           << QStringList{"key Escape", "key 2"} << QByteArray("Passo") << "1";
+}
+
+void TestE2E::secondarieSopraLaFinestra() {
+    QFETCH(QStringList, apri);
+    QFETCH(QString, titolo);
+    QFETCH(QStringList, passi);
+    QFETCH(QByteArray, chiave);
+    QFETCH(QString, scritto);
+    avvia();
+    premi(apri);
+    const QString secondaria = xdo({"search", "--sync", "--onlyvisible", "--name", titolo});
+    QVERIFY(!secondaria.isEmpty());
+    xdo({"windowactivate", "--sync", secondaria});
+
+    // Apart, so that the click lands on the main window's title bar, a few pixels above its
+    // client area.
+    xdo({"windowmove", "--sync", finestra_, "100", "100"});
+    xdo({"windowmove", "--sync", secondaria, "500", "300"});
+    const QString geometria = xdo({"getwindowgeometry", "--shell", finestra_});
+    const int x = geometria.section("X=", 1).section('\n', 0, 0).toInt();
+    const int y = geometria.section("Y=", 1).section('\n', 0, 0).toInt();
+    xdo({"mousemove", QString::number(x + 60), QString::number(y - 8)});
+    xdo({"click", "1"});
+    QTest::qWait(300);
+    const QStringList pila = esegui(QStringLiteral("xprop"), {"-root", "_NET_CLIENT_LIST_STACKING"})
+                                 .section(QLatin1Char('#'), 1)
+                                 .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const auto posizione = [&](const QString& decimale) {
+        const QString esadecimale = QStringLiteral("0x") + QString::number(decimale.toULong(), 16);
+        for (int i = 0; i < pila.size(); ++i)
+            if (pila[i].trimmed() == esadecimale)
+                return i;
+        return -1;
+    };
+    QVERIFY2(posizione(secondaria) > posizione(finestra_), qPrintable(pila.join(' ')));
+
+    esegui(QStringLiteral("wmctrl"),
+           {"-i", "-c", QStringLiteral("0x") + QString::number(finestra_.toULong(), 16)});
+    QVERIFY(!programma_->waitForFinished(500));
+    QVERIFY(!xdo({"search", "--onlyvisible", "--name", titolo}).isEmpty());
+
+    premi(passi);
+    if (!xdo({"search", "--onlyvisible", "--name", titolo}).isEmpty())
+        esegui(QStringLiteral("wmctrl"),
+               {"-i", "-c", QStringLiteral("0x") + QString::number(secondaria.toULong(), 16)});
+    QTRY_COMPARE(valore(chiave), scritto);
+}
+
+// Only a bare digit 1-4 sends; a digit held while the window loses the keyboard is let go.
+void TestE2E::soloCifreNudeInviano_data() {
+    QTest::addColumn<QStringList>("passi");
+    QTest::addColumn<QByteArray>("campoTasto"); // of the first frame received
+    QTest::newRow("bare 3") << QStringList{"key 3"} << QByteArray("1D");
+    QTest::newRow("Ctrl+3") << QStringList{"key ctrl+3", "key 1"} << QByteArray("1F");
+    QTest::newRow("Alt+3") << QStringList{"key alt+3", "key 1"} << QByteArray("1F");
+    QTest::newRow("Super+3") << QStringList{"key super+3", "key 1"} << QByteArray("1F");
+    QTest::newRow("2 held while the About window opens")
+        << QStringList{"keydown 2", "key F1", "keyup 2", "key Escape", "key 1"} << QByteArray("1F");
+}
+
+void TestE2E::soloCifreNudeInviano() {
+    QFETCH(QStringList, passi);
+    QFETCH(QByteArray, campoTasto);
+    avvia();
+    premi(passi);
+    QCOMPARE(trama(*server_).mid(7, 2), campoTasto);
+    QTest::qWait(200);
+    QVERIFY(!server_->hasPendingConnections());
+}
+
+// With auto-start on and no notification area, the window starts minimised (iconic), under a
+// window manager on a display of this test's own, with no tray host.
+void TestE2E::avvioMinimizzatoSenzaAreaDiNotifica() {
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+        QSKIP("needs openbox and xprop");
+    QString display;
+    for (int n = 141; n < 190 && display.isEmpty(); ++n)
+        if (!QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) &&
+            !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+            display = QStringLiteral(":%1").arg(n);
+    QVERIFY(!display.isEmpty());
+    QProcess xvfb, wm;
+    xvfb.start(QStringLiteral("Xvfb"),
+               {display, "-noreset", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+    QVERIFY(xvfb.waitForStarted());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    const auto pronto = [&] {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xdpyinfo"), {});
+        return p.waitForFinished(2000) && p.exitCode() == 0;
+    };
+    QVERIFY(QTest::qWaitFor(pronto, 5000));
+    wm.setProcessEnvironment(env);
+    wm.start(QStringLiteral("openbox"), {});
+    QVERIFY(wm.waitForStarted());
+    QTest::qWait(500);
+
+    QDir().mkpath(dir_->filePath("config/autostart"));
+    QFile voce(dir_->filePath("config/autostart/pulsiero.desktop"));
+    QVERIFY(voce.open(QIODevice::WriteOnly));
+    voce.write("[Desktop Entry]\nType=Application\nExec=/usr/bin/pulsiero\n");
+    voce.close();
+    programma_ = std::make_unique<QProcess>();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("HOME"), dir_->path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath("config"));
+    programma_->setProcessEnvironment(env);
+    programma_->start(dir_->filePath("bin/pulsiero"), {});
+    QVERIFY(programma_->waitForStarted());
+
+    const auto stato = [&] {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xdotool"),
+                {"search", "--pid", QString::number(programma_->processId())});
+        p.waitForFinished(3000);
+        // Of the program's windows only the main one is managed by the window manager.
+        const QString finestre = QString::fromUtf8(p.readAllStandardOutput());
+        for (const QString& w : finestre.split('\n', Qt::SkipEmptyParts)) {
+            p.start(QStringLiteral("xprop"), {"-id", w, "WM_STATE"});
+            p.waitForFinished(3000);
+            const QString stato = QString::fromUtf8(p.readAllStandardOutput());
+            if (stato.contains("window state: "))
+                return stato.section("window state: ", 1).section('\n', 0, 0);
+        }
+        return QString();
+    };
+    QString visto;
+    (void)QTest::qWaitFor(
+        [&] {
+            visto = stato();
+            return visto == "Iconic";
+        },
+        5000);
+    programma_->kill();
+    programma_->waitForFinished(3000);
+    wm.kill();
+    wm.waitForFinished(3000);
+    xvfb.kill();
+    xvfb.waitForFinished(3000);
+    QCOMPARE(visto, QStringLiteral("Iconic"));
+}
+
+// The contact link hands its address to the mail program on a left click only.
+void TestE2E::collegamentoEMailSoloClicSinistro_data() {
+    QTest::addColumn<QStringList>("passi"); // the pointer starts on the link
+    QTest::addColumn<bool>("aperto");
+    QTest::newRow("left click") << QStringList{"click 1"} << true;
+    QTest::newRow("right click") << QStringList{"click 3"} << false;
+    QTest::newRow("middle click") << QStringList{"click 2"} << false;
+    QTest::newRow("press, leave, release")
+        << QStringList{"mousedown 1", "mousemove_relative 150 -60", "mouseup 1"} << false;
+}
+
+void TestE2E::collegamentoEMailSoloClicSinistro() {
+    QFETCH(QStringList, passi);
+    QFETCH(bool, aperto);
+    // A stand-in for the desktop's opener, first in PATH, records what it was asked to open.
+    const QString cartella = dir_->filePath("apri");
+    QDir().mkpath(cartella);
+    for (const char* nome : {"xdg-open", "xdg-email"}) {
+        QFile script(cartella + "/" + nome);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/aperti\"\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    }
+    qputenv("PATH", cartella.toUtf8() + ":" + qgetenv("PATH"));
+    avvia();
+    qputenv("PATH", qgetenv("PATH").mid(cartella.toUtf8().size() + 1));
+    xdo({"key", "F1"});
+    const QString about =
+        xdo({"search", "--sync", "--onlyvisible", "--name", "^Informazioni su...$"});
+    QVERIFY(!about.isEmpty());
+    xdo({"windowactivate", "--sync", about});
+    xdo({"mousemove", "--window", about, "20", "206"}); // on the address, at 8, 200 in the window
+    QTest::qWait(200);
+    premi(passi);
+    const QString file = cartella + "/aperti";
+    if (aperto)
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file), 5000);
+    else
+        QTest::qWait(700);
+    QFile aperti(file);
+    const QByteArray registrato =
+        aperti.open(QIODevice::ReadOnly) ? aperti.readAll() : QByteArray();
+    QCOMPARE(registrato, aperto ? QByteArray("mailto:pulsiero@example.org\n") : QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestE2E)

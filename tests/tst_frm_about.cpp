@@ -31,6 +31,7 @@ private slots:
     void chiusura();
     void collegamentoEMail();
     void sottolineatura();
+    void puntatoreInvariatoSulCollegamento();
 
 private:
     QLabel* label(const char* nome) const { return about()->findChild<QLabel*>(nome); }
@@ -132,6 +133,12 @@ void TestFrmAbout::sottolineatura() {
     QTRY_VERIFY(label("Lab_EMail")->font().underline());
     QTest::mouseMove(about()->findChild<QWidget*>("Img_EMail"), QPoint(200, 5));
     QTRY_VERIFY(!label("Lab_EMail")->font().underline());
+}
+
+// Only the underline marks the link: the pointer keeps the window's shape.
+void TestFrmAbout::puntatoreInvariatoSulCollegamento() {
+    QVERIFY(!label("Lab_EMail")->testAttribute(Qt::WA_SetCursor));
+    QCOMPARE(label("Lab_EMail")->cursor().shape(), Qt::ArrowCursor);
 }
 
 QTEST_MAIN(TestFrmAbout)

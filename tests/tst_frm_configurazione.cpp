@@ -4,6 +4,7 @@
 #include "settings/Frm_Configurazione.h"
 #include "settings/IniFile.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -30,6 +31,10 @@ private slots:
     void resetNo();
     void resetSi();
     void paginaConservata();
+    void salvataggioFallitoTieneLeModifiche();
+    void invioPremeReset();
+    void selezioneAllArrivoDelFuoco_data();
+    void selezioneAllArrivoDelFuoco();
 
 private:
     void apri();
@@ -364,6 +369,63 @@ void TestFrmConfigurazione::paginaConservata() {
     chiudi();
     apri();
     QCOMPARE(dialogo()->SSTab()->currentIndex(), 2);
+}
+
+// A close whose save fails warns and keeps the dialog open with the edits; the next close saves.
+void TestFrmConfigurazione::salvataggioFallitoTieneLeModifiche() {
+    apri();
+    box("Txt_IP")->setText(QStringLiteral("192.168.4.21"));
+    QVERIFY(QFile::remove(amb_->ambiente.percorsoIni));
+    QVERIFY(QDir().mkdir(amb_->ambiente.percorsoIni)); // a folder where the file should be
+    dialogo()->close();
+    QVERIFY(aiuti::chiudiMessaggio(QStringLiteral("Configurazione Pulsiero"),
+                                   QStringLiteral("Attenzione: non è stato possibile salvare la "
+                                                  "configurazione nel file %1.")
+                                       .arg(amb_->ambiente.percorsoIni),
+                                   QMessageBox::Warning));
+    QVERIFY(dialogo()->isVisible());
+    QVERIFY(!finestra_->isEnabled());
+    QCOMPARE(box("Txt_IP")->text(), QStringLiteral("192.168.4.21"));
+
+    QVERIFY(QDir().rmdir(amb_->ambiente.percorsoIni));
+    chiudi();
+    QCOMPARE(leggi("Server", "Indirizzo"), std::string("192.168.4.21"));
+}
+
+void TestFrmConfigurazione::invioPremeReset() {
+    apri();
+    QTest::keyClick(dialogo()->findChild<QPushButton*>("Cmd_Reset"), Qt::Key_Return);
+    QVERIFY(aiuti::messaggioAperto());
+    QCOMPARE(aiuti::messaggioAperto()->windowTitle(),
+             QStringLiteral("Inizializzazione del pulsiero"));
+}
+
+// The whole text is selected when the focus arrives by Tab, Shift+Tab or Enter, and only then:
+// not after a click, nor when a context menu (Paste...) closes, nor on the window's activation.
+void TestFrmConfigurazione::selezioneAllArrivoDelFuoco_data() {
+    QTest::addColumn<int>("motivo");
+    QTest::addColumn<QString>("selezionato");
+    QTest::newRow("Tab") << int(Qt::TabFocusReason) << "4321";
+    QTest::newRow("Shift+Tab") << int(Qt::BacktabFocusReason) << "4321";
+    QTest::newRow("context menu closed") << int(Qt::PopupFocusReason) << "";
+    QTest::newRow("click") << int(Qt::MouseFocusReason) << "";
+    QTest::newRow("window activated") << int(Qt::ActiveWindowFocusReason) << "";
+}
+
+void TestFrmConfigurazione::selezioneAllArrivoDelFuoco() {
+    QFETCH(int, motivo);
+    QFETCH(QString, selezionato);
+    apri();
+    QApplication::setActiveWindow(dialogo());
+    dialogo()->SSTab()->setCurrentIndex(1);
+    QLineEdit* porta = box("Txt_Porta");
+    porta->setText(QStringLiteral("4321"));
+    box("Txt_IP")->setFocus();
+    porta->setCursorPosition(2);
+    porta->setFocus(Qt::FocusReason(motivo));
+    QCOMPARE(QApplication::focusWidget(), porta);
+    QTest::qWait(20);
+    QCOMPARE(porta->selectedText(), selezionato);
 }
 
 QTEST_MAIN(TestFrmConfigurazione)

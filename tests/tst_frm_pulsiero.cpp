@@ -1,9 +1,17 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
 
+#include "settings/Frm_Configurazione.h"
 #include "settings/IniFile.h"
+#include "ui/Applicazione.h"
 #include "ui/Contorno.h"
 #include "ui/Frm_Pulsiero.h"
+
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QTextDocument>
 
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -11,6 +19,19 @@
 #include <QTcpSocket>
 
 using namespace pulsiero;
+
+namespace {
+
+// What a tooltip shows: rich text as rendered, plain text as it stands.
+QString testoMostrato(const QString& tooltip) {
+    if (!Qt::mightBeRichText(tooltip))
+        return tooltip;
+    QTextDocument documento;
+    documento.setHtml(tooltip);
+    return documento.toPlainText();
+}
+
+} // namespace
 
 // The main window: layout, key feedback, menus, start-up and exit, on real widgets.
 class TestFrmPulsiero : public QObject {
@@ -37,6 +58,14 @@ private slots:
     void trayMostraLaFinestraETermina();
     void inizializzaComunicazione();
     void tooltipDellIcona();
+    void testiMostratiComeScritti_data();
+    void testiMostratiComeScritti();
+    void nomeLungo_data();
+    void nomeLungo();
+    void cifreStaccateDalBordo_data();
+    void cifreStaccateDalBordo();
+    void applicazioneInItalianoConIcona();
+    void messaggiComeScritti();
 
 private:
     void avvia(const QByteArray& ini = {});
@@ -164,8 +193,8 @@ void TestFrmPulsiero::statoDopoLAvvio() {
     for (int i = 0; i < 4; ++i)
         QVERIFY(!contorno(i)->isVisible());
     QCOMPARE(qobject_cast<QLabel*>(figlio("Lab_Pulsiero"))->text(), QStringLiteral("Cancello"));
-    QCOMPARE(figlio("Img_Pulsante_0")->toolTip(), QStringLiteral("Tasto 1"));
-    QCOMPARE(figlio("Img_Pulsante_1")->toolTip(), QStringLiteral("Apri garage"));
+    QCOMPARE(testoMostrato(figlio("Img_Pulsante_0")->toolTip()), QStringLiteral("Tasto 1"));
+    QCOMPARE(testoMostrato(figlio("Img_Pulsante_1")->toolTip()), QStringLiteral("Apri garage"));
     QCOMPARE(figlio("Img_Pulsante_1")->accessibleName(), QStringLiteral("Apri garage"));
     QVERIFY(finestra_->tray().icona().isVisible());
     QVERIFY(!QFile::exists(amb_->ambiente.cartellaAutostart));
@@ -357,6 +386,135 @@ void TestFrmPulsiero::tooltipDellIcona() {
              QStringLiteral("Pulsiero Rolling Code 1.00 - © 2026 Pulsiero Rolling Code"));
     QVERIFY(IconaTray::tooltip().size() <= 64);
     QCOMPARE(testoVersione(2, 3, 10), QStringLiteral("2.310"));
+}
+
+// Texts from the settings file are shown as typed, in the label, the tooltips and the dialog,
+// and written back unchanged.
+void TestFrmPulsiero::testiMostratiComeScritti_data() {
+    QTest::addColumn<QString>("chiave");
+    QTest::addColumn<QString>("testo");
+    QTest::newRow("bold name") << "nome"
+                               << "<b>Garage</b>";
+    QTest::newRow("entity in name") << "nome"
+                                    << "A&amp;B";
+    QTest::newRow("image in key 3") << "t3"
+                                    << "<img src=\"/tmp/pulsiero-prova.png\">";
+    QTest::newRow("ampersand in key 1") << "t1"
+                                        << "A&B";
+    QTest::newRow("entity in key 2") << "t2"
+                                     << "A&amp;B";
+    QTest::newRow("blanks in key 4") << "t4"
+                                     << "Luce  cortile";
+}
+
+void TestFrmPulsiero::testiMostratiComeScritti() {
+    QFETCH(QString, chiave);
+    QFETCH(QString, testo);
+    avvia("[Pulsiero]\n" + chiave.toUtf8() + "=" + testo.toUtf8() + "\n");
+    if (chiave == "nome") {
+        auto* label = qobject_cast<QLabel*>(figlio("Lab_Pulsiero"));
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QCOMPARE(label->text(), testo);
+    } else {
+        const QString tooltip =
+            figlio(QStringLiteral("Img_Pulsante_%1").arg(chiave.mid(1).toInt() - 1))->toolTip();
+        QCOMPARE(testoMostrato(tooltip), testo);
+        QVERIFY(!tooltip.contains("<img") && !tooltip.contains("<b>"));
+    }
+    const QString casella = chiave == "nome" ? QStringLiteral("Txt_NomePul_0")
+                                             : QStringLiteral("Txt_NomePul_") + chiave.mid(1);
+    finestra_->menu().MenuConfigura->trigger();
+    QCOMPARE(finestra_->dialogo()->findChild<QLineEdit*>(casella)->text(), testo);
+    finestra_->dialogo()->close();
+    QCOMPARE(QString::fromStdString(LeggiIni("Pulsiero", chiave.toStdString(), "<none>",
+                                             amb_->ambiente.percorsoIni.toStdString())),
+             testo);
+}
+
+// A name that fits is centred in the label; a longer one shows its beginning, cut at the right.
+void TestFrmPulsiero::nomeLungo_data() {
+    QTest::addColumn<int>("oltre"); // characters beyond the longest name that fits
+    QTest::addColumn<Qt::Alignment>("allineamento");
+    QTest::newRow("short") << -5 << Qt::Alignment(Qt::AlignCenter);
+    QTest::newRow("exactly the width") << 0 << Qt::Alignment(Qt::AlignCenter);
+    QTest::newRow("one character more") << 1 << Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void TestFrmPulsiero::nomeLungo() {
+    QFETCH(int, oltre);
+    QFETCH(Qt::Alignment, allineamento);
+    avvia();
+    auto* label = qobject_cast<QLabel*>(figlio("Lab_Pulsiero"));
+    QString entra;
+    while (label->fontMetrics().horizontalAdvance(entra + 'x') <= 137)
+        entra += 'x';
+    const QString nome =
+        entra.left(entra.size() + std::min(oltre, 0)) + QString(std::max(oltre, 0), 'x');
+    aiuti::scriviFile(amb_->ambiente.percorsoIni, "[Pulsiero]\nnome=" + nome.toUtf8() + "\n");
+    finestra_->menu().MenuInitCom->trigger();
+    QVERIFY(aiuti::chiudiMessaggio(QStringLiteral("Comunicazione TCI/IP"),
+                                   QStringLiteral("La comunicazione TCP/IP è stata inizializzata."),
+                                   QMessageBox::Information));
+    QCOMPARE(label->text(), nome);
+    QCOMPARE(label->alignment(), allineamento);
+    QCOMPARE(label->geometry(), QRect(32, 216, 137, 17));
+}
+
+// The digits under the lower keys stand clear of the key pad's bottom edge: at least two rows of
+// the pad's own black lie between them.
+void TestFrmPulsiero::cifreStaccateDalBordo_data() {
+    QTest::addColumn<int>("x");
+    QTest::newRow("3") << 68;
+    QTest::newRow("4") << 130;
+}
+
+void TestFrmPulsiero::cifreStaccateDalBordo() {
+    QFETCH(int, x);
+    QImage immagine(202, 310, QImage::Format_RGB32);
+    QPainter pittore(&immagine);
+    QSvgRenderer(QStringLiteral(":/pulsiero/telecomando.svg")).render(&pittore);
+    pittore.end();
+    const auto riga = [&](int y, auto condizione) {
+        for (int dx = -3; dx <= 3; ++dx)
+            if (condizione(qGray(immagine.pixel(x + dx, y))))
+                return true;
+        return false;
+    };
+    int fondoCifra = 0; // the digit's lowest row, below the key
+    for (int y = 168; y < 195; ++y)
+        if (riga(y, [](int g) { return g > 60; }))
+            fondoCifra = y;
+    int nero = 0;
+    for (int y = fondoCifra + 1; !riga(y, [](int g) { return g > 20; }); ++y)
+        ++nero;
+    QVERIFY2(
+        nero >= 2,
+        qPrintable(
+            QStringLiteral("digit ends at row %1, %2 black rows below").arg(fondoCifra).arg(nero)));
+}
+
+// Qt's own texts in Italian, and the hand icon on message boxes too.
+void TestFrmPulsiero::applicazioneInItalianoConIcona() {
+    preparaApplicazione(*qApp);
+    QMessageBox domanda(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(domanda.button(QMessageBox::Yes)->text(), QStringLiteral("&Sì"));
+    QLineEdit casella;
+    std::unique_ptr<QMenu> menu(casella.createStandardContextMenu());
+    QStringList voci;
+    for (QAction* a : menu->actions())
+        voci << a->text().section('\t', 0, 0);
+    QVERIFY2(voci.contains("Ann&ulla") && voci.contains("&Incolla"), qPrintable(voci.join('|')));
+    QVERIFY(!QApplication::windowIcon().isNull());
+    QCOMPARE(domanda.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+}
+
+// Message boxes quote paths and settings as typed, markup included.
+void TestFrmPulsiero::messaggiComeScritti() {
+    Messaggi messaggi;
+    messaggi.avviso(QStringLiteral("Pulsiero"), QStringLiteral("<b>/tmp/a&amp;b</b>"));
+    QVERIFY(aiuti::messaggioAperto());
+    QCOMPARE(aiuti::messaggioAperto()->textFormat(), Qt::PlainText);
+    aiuti::messaggioAperto()->close();
 }
 
 QTEST_MAIN(TestFrmPulsiero)

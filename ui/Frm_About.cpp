@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QUrl>
 
@@ -71,8 +72,7 @@ Frm_About::Frm_About(QWidget* parent)
     Img_EMail_->installEventFilter(this);
     Lab_EMail_ = etichetta("Lab_EMail", {8, 200, 100, 14}, kBluScuro, 8.25, false,
                            Qt::AlignLeft | Qt::AlignTop);
-    Lab_EMail_->setMouseTracking(true);
-    Lab_EMail_->setCursor(Qt::PointingHandCursor);
+    Lab_EMail_->setMouseTracking(true); // the pointer keeps its shape: only the underline shows
     Lab_EMail_->installEventFilter(this);
 
     cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
@@ -122,9 +122,21 @@ void Frm_About::Form_Load() {
 bool Frm_About::eventFilter(QObject* oggetto, QEvent* evento) {
     if (evento->type() == QEvent::MouseMove && (oggetto == Lab_EMail_ || oggetto == Img_EMail_))
         sottolineaEMail(oggetto == Lab_EMail_);
+    if (oggetto == Lab_EMail_ && evento->type() == QEvent::MouseButtonPress)
+        premutoSullEMail_ = static_cast<QMouseEvent*>(evento)->button() == Qt::LeftButton;
     if (oggetto == Lab_EMail_ && evento->type() == QEvent::MouseButtonRelease)
-        QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + Lab_EMail_->text()));
+        rilascioSullEMail(static_cast<QMouseEvent*>(evento));
     return QDialog::eventFilter(oggetto, evento);
+}
+
+// A click is a left press and release both on the link; the release of a press that began there
+// arrives here even when the pointer has left it.
+void Frm_About::rilascioSullEMail(const QMouseEvent* evento) {
+    const bool clic = premutoSullEMail_ && evento->button() == Qt::LeftButton &&
+                      Lab_EMail_->rect().contains(evento->position().toPoint());
+    premutoSullEMail_ = false;
+    if (clic)
+        QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + Lab_EMail_->text()));
 }
 
 void Frm_About::sottolineaEMail(bool sottolineato) {

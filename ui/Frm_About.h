@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 
 namespace pulsiero {
@@ -31,6 +32,7 @@ private:
     void Form_Load();
     void cmdOK_Click();
     void sottolineaEMail(bool sottolineato);
+    void rilascioSullEMail(const QMouseEvent* evento);
 
     QLabel* Lab_EMail_ = nullptr;
     QWidget* Img_EMail_ = nullptr;
@@ -39,6 +41,7 @@ private:
     QLabel* lblProductName_ = nullptr;
     QLabel* Lab_Warning_ = nullptr;
     QPushButton* cmdOK_ = nullptr;
+    bool premutoSullEMail_ = false;
 };
 
 } // namespace pulsiero

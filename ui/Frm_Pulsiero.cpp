@@ -11,6 +11,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QTextDocument>
 
 namespace pulsiero {
 
@@ -29,10 +30,21 @@ QString nomeIndicizzato(const char* nome, int indice) {
     return QStringLiteral("%1_%2").arg(QLatin1String(nome)).arg(indice);
 }
 
-// The keys 1 to 4 of the keyboard, main row or keypad, press the matching key.
+// The keys 1 to 4 of the keyboard, main row or keypad, match the keys of the picture.
 int tastoDaTastiera(const QKeyEvent* evento) {
     const int k = evento->key();
     return (k >= Qt::Key_1 && k <= Qt::Key_4) ? k - Qt::Key_1 : -1;
+}
+
+// Only a bare digit presses: with Ctrl, Alt or Super held the key belongs to a shortcut.
+bool conModificatori(const QKeyEvent* evento) {
+    return evento->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+}
+
+// A tooltip shows its text as typed: as rich text made from plain text, so that neither markup
+// nor entities in the text are interpreted.
+QString tooltipLetterale(const QString& testo) {
+    return Qt::convertFromPlainText(testo, Qt::WhiteSpacePre);
 }
 
 } // namespace
@@ -86,16 +98,16 @@ void Frm_Pulsiero::creaControlli() {
         tasto->setGeometry(kTasti[i]);
         tasto->setMouseTracking(true);
         tasto->setCursor(Qt::PointingHandCursor);
-        tasto->setToolTip(QStringLiteral("Tasto %1").arg(i + 1));
-        tasto->setAccessibleName(tasto->toolTip());
         tasto->installEventFilter(this);
         Img_Pulsante_[i] = tasto;
+        impostaDescrizione(i, QStringLiteral("Tasto %1").arg(i + 1));
     }
 
-    Lab_Pulsiero_ = new QLabel(QStringLiteral("000"), area);
+    Lab_Pulsiero_ = new QLabel(area);
     Lab_Pulsiero_->setObjectName(QStringLiteral("Lab_Pulsiero"));
     Lab_Pulsiero_->setGeometry(kEtichetta);
-    Lab_Pulsiero_->setAlignment(Qt::AlignCenter);
+    Lab_Pulsiero_->setTextFormat(Qt::PlainText);
+    impostaNome(QStringLiteral("000"));
     Lab_Pulsiero_->setStyleSheet(
         QStringLiteral("color: %1; background: transparent;").arg(kGrigioChiaro.name()));
     Lab_Pulsiero_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -149,9 +161,13 @@ void Frm_Pulsiero::impostaTrayDisponibile(std::function<bool()> disponibile) {
 
 void Frm_Pulsiero::Form_Load() {
     caricamento_ = true;
-    about_ = std::make_unique<Frm_About>();
+    // Both are windows of their own, transient for this one: the window manager keeps them above
+    // it, and, being modal to it, gives them the keyboard when this window is clicked.
+    about_ = std::make_unique<Frm_About>(this);
+    about_->setWindowModality(Qt::WindowModal);
     connect(about_.get(), &Frm_About::chiuso, this, &Frm_Pulsiero::riprendiControllo);
-    dialogo_ = std::make_unique<Frm_Configurazione>(configurazione_, messaggi_);
+    dialogo_ = std::make_unique<Frm_Configurazione>(configurazione_, messaggi_, this);
+    dialogo_->setWindowModality(Qt::WindowModal);
     connect(dialogo_.get(), &Frm_Configurazione::chiuso, this, &Frm_Pulsiero::riprendiControllo);
     configurazione_.CaricaConfigurazione(false);
     NascondiContorni();
@@ -172,8 +188,12 @@ void Frm_Pulsiero::riprendiControllo() {
 
 void Frm_Pulsiero::NascondiFinestra(bool nascondi) {
     if (nascondi && !trayDisponibile_()) {
-        // Nothing could bring a hidden window back: start as an ordinary minimised window.
-        showMinimized();
+        // Nothing could bring a hidden window back: start as an ordinary minimised window. X11
+        // window managers map a window normal whatever state it asked for before the map, so it
+        // is shown first and then asked to minimise, a request that reaches the window manager
+        // after the map.
+        show();
+        setWindowState(Qt::WindowMinimized);
         return;
     }
     if (nascondi) {
@@ -189,14 +209,26 @@ void Frm_Pulsiero::NascondiFinestra(bool nascondi) {
 
 void Frm_Pulsiero::applicaTesti(const Impostazioni::TestiPulsiero& testi) {
     VisualizzaInvio(false);
-    Lab_Pulsiero_->setText(QString::fromStdString(testi.nome));
+    impostaNome(QString::fromStdString(testi.nome));
     for (int i = 0; i < 4; ++i) {
         const QString descrizione = QString::fromStdString(testi.tasti[i]);
-        if (descrizione.isEmpty())
-            continue; // an empty description keeps the one shown so far
-        Img_Pulsante_[i]->setToolTip(descrizione);
-        Img_Pulsante_[i]->setAccessibleName(descrizione);
+        if (!descrizione.isEmpty()) // an empty description keeps the one shown so far
+            impostaDescrizione(i, descrizione);
     }
+}
+
+// A name that fits is centred; a longer one shows its beginning, cut at the label's right edge.
+void Frm_Pulsiero::impostaNome(const QString& nome) {
+    Lab_Pulsiero_->setText(nome);
+    const bool entra = Lab_Pulsiero_->fontMetrics().horizontalAdvance(nome) <=
+                       Lab_Pulsiero_->contentsRect().width();
+    Lab_Pulsiero_->setAlignment(entra ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void Frm_Pulsiero::impostaDescrizione(int indice, const QString& descrizione) {
+    descrizioni_[indice] = descrizione;
+    Img_Pulsante_[indice]->setToolTip(tooltipLetterale(descrizione));
+    Img_Pulsante_[indice]->setAccessibleName(descrizione);
 }
 
 bool Frm_Pulsiero::eventFilter(QObject* oggetto, QEvent* evento) {
@@ -269,7 +301,7 @@ void Frm_Pulsiero::VisualizzaInvio(bool visibile) {
 
 void Frm_Pulsiero::keyPressEvent(QKeyEvent* evento) {
     const int indice = tastoDaTastiera(evento);
-    if (indice < 0 || evento->isAutoRepeat() || tastoTastiera_ >= 0) {
+    if (indice < 0 || conModificatori(evento) || evento->isAutoRepeat() || tastoTastiera_ >= 0) {
         QMainWindow::keyPressEvent(evento);
         return;
     }
@@ -286,12 +318,36 @@ void Frm_Pulsiero::keyReleaseEvent(QKeyEvent* evento) {
     }
     tastoTastiera_ = -1;
     Img_Pulsante_MouseUp(indice);
-    trasmettitore_.Img_Pulsante_Click(indice);
+    if (!conModificatori(evento))
+        trasmettitore_.Img_Pulsante_Click(indice);
+}
+
+// A key held while the window loses the keyboard would never see its release: it is let go
+// here, without sending.
+void Frm_Pulsiero::changeEvent(QEvent* evento) {
+    QMainWindow::changeEvent(evento);
+    // Activated while disabled (a click on its title bar): the open dialog takes the keyboard,
+    // as the window manager does not always hand it on.
+    if (evento->type() == QEvent::ActivationChange && isActiveWindow())
+        if (QWidget* aperta = secondariaAperta()) {
+            aperta->raise();
+            aperta->activateWindow();
+        }
+    const bool persa = (evento->type() == QEvent::ActivationChange && !isActiveWindow()) ||
+                       (evento->type() == QEvent::EnabledChange && !isEnabled());
+    if (persa && tastoTastiera_ >= 0) {
+        Img_Pulsante_MouseUp(tastoTastiera_);
+        tastoTastiera_ = -1;
+    }
 }
 
 void Frm_Pulsiero::closeEvent(QCloseEvent* evento) {
-    // Closing the window always ends the program, through the one exit routine.
     evento->ignore();
+    // While the dialog or the About window is open this window is disabled, and a disabled
+    // window cannot be closed: the dialog's edits are not lost.
+    if (secondariaAperta())
+        return;
+    // Otherwise closing the window always ends the program, through the one exit routine.
     uscita_.FineProgramma();
 }
 
@@ -337,14 +393,27 @@ void Frm_Pulsiero::MenuConfigura_Click() {
     trasmettitore_.chiudi();
     Frm_Configurazione::TestiFinestra testi;
     testi.nome = Lab_Pulsiero_->text();
-    for (int i = 0; i < 4; ++i)
-        testi.tasti[i] = Img_Pulsante_[i]->toolTip();
-    setEnabled(false);
+    testi.tasti = descrizioni_;
+    disabilitaPer(dialogo_.get());
     dialogo_->apri(testi);
 }
 
-void Frm_Pulsiero::MenuInformazioni_Click() {
+QWidget* Frm_Pulsiero::secondariaAperta() const {
+    if (dialogo_ && dialogo_->isVisible())
+        return dialogo_.get();
+    if (about_ && about_->isVisible())
+        return about_.get();
+    return nullptr;
+}
+
+// Disabling a window disables its child windows too: the one that opens stays enabled.
+void Frm_Pulsiero::disabilitaPer(QWidget* secondaria) {
     setEnabled(false);
+    secondaria->setEnabled(true);
+}
+
+void Frm_Pulsiero::MenuInformazioni_Click() {
+    disabilitaPer(about_.get());
     about_->show();
     about_->raise();
     about_->activateWindow();

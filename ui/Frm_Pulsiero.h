@@ -69,11 +69,16 @@ protected:
     void closeEvent(QCloseEvent* evento) override;
     void keyPressEvent(QKeyEvent* evento) override;
     void keyReleaseEvent(QKeyEvent* evento) override;
+    void changeEvent(QEvent* evento) override;
 
 private:
     void creaControlli();
     void collegaMenu();
     void applicaTesti(const Impostazioni::TestiPulsiero& testi);
+    void impostaNome(const QString& nome);
+    void impostaDescrizione(int indice, const QString& descrizione);
+    void disabilitaPer(QWidget* secondaria);
+    QWidget* secondariaAperta() const; // the dialog or the About window, when shown
     void riprendiControllo();
     bool eventoTasto(int indice, QEvent* evento);
 
@@ -110,6 +115,7 @@ private:
 
     QWidget* Img_Sfondo_ = nullptr;
     std::array<QWidget*, 4> Img_Pulsante_{};
+    std::array<QString, 4> descrizioni_; // as stored: the tooltips show them literally
     QLabel* Lab_Pulsiero_ = nullptr;
     QWidget* Img_Invio_ = nullptr;
     std::array<Contorno*, 4> Shp_Bianco_{};

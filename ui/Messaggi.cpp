@@ -36,6 +36,7 @@ void Messaggi::mostraProssimo() {
     auto* box = new QMessageBox(richiesta.icona, richiesta.titolo, richiesta.testo,
                                 domanda ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
     box->setObjectName(QStringLiteral("Messaggio"));
+    box->setTextFormat(Qt::PlainText); // texts may quote paths and settings as typed
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     connect(box, &QMessageBox::finished, this,
