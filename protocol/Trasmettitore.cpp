@@ -62,6 +62,7 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
                          QStringLiteral("Attenzione: non è stato possibile salvare il contatore "
                                         "dei passi nel file di configurazione. Il comando non è "
                                         "stato inviato."));
+        emit pressioneConclusa({EsitoPressione::Tipo::NienteInviato, std::nullopt});
         return;
     }
     suono_.suona(QString::fromStdString(imp.FileSuono));
@@ -69,8 +70,10 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
     inCorso_ = true;
     comando_ = QByteArray::fromStdString(*comando);
     scritti_ = 0;
+    esito_ = {EsitoPressione::Tipo::NonConsegnato, std::nullopt};
     const auto porta = portaValida(imp.PortaIP);
     if (!porta) {
+        esito_.tipo = EsitoPressione::Tipo::NienteInviato;
         concludi(false);
         return;
     }
@@ -93,6 +96,7 @@ void Trasmettitore::erroreSocket(QAbstractSocket::SocketError errore) {
         return;
     }
     const ErroreSocket e = pulsiero::erroreSocket(errore, socket_.errorString());
+    esito_.errore = e;
     Winsock_Error(e.numero, e.descrizione);
     concludi(consegnato);
 }
@@ -119,6 +123,9 @@ void Trasmettitore::concludi(bool inviato) {
         messaggi_.avviso(kTitoloInvio, QStringLiteral("Attenzione il comando non è stato inviato a "
                                                       "causa di un problema di connessione."));
     emit consegnaConclusa(inviato);
+    if (inviato)
+        esito_.tipo = EsitoPressione::Tipo::Consegnato;
+    emit pressioneConclusa(esito_);
 }
 
 } // namespace pulsiero
