@@ -19,7 +19,7 @@ if(RSVG_CONVERT)
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${lato}x${lato}/apps)
   endforeach()
 else()
-  message(WARNING "rsvg-convert (librsvg2-bin) not found: only the scalable icon is installed")
+  message(STATUS "rsvg-convert (librsvg2-bin) not found: only the scalable icon is installed")
 endif()
 install(FILES assets/pulsiero.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
