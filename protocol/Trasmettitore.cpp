@@ -122,9 +122,9 @@ void Trasmettitore::concludi(bool inviato) {
     if (!inviato)
         messaggi_.avviso(kTitoloInvio, QStringLiteral("Attenzione il comando non è stato inviato a "
                                                       "causa di un problema di connessione."));
-    emit consegnaConclusa(inviato);
     if (inviato)
         esito_.tipo = EsitoPressione::Tipo::Consegnato;
+    emit consegnaConclusa(inviato);
     emit pressioneConclusa(esito_);
 }
 

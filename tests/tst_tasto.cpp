@@ -22,8 +22,8 @@ struct Esecuzione {
 };
 
 // Runs the program, as the user nobody when the test runs as root and asked to.
-Esecuzione esegui(const QStringList& argomenti, bool comeNobody = false) {
-    QString programma = QStringLiteral(PULSIERO_EXE);
+Esecuzione esegui(const QStringList& argomenti, bool comeNobody = false,
+                  QString programma = QStringLiteral(PULSIERO_EXE)) {
     QStringList tutti = argomenti;
     if (comeNobody && ::geteuid() == 0) {
         tutti = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", programma} + tutti;
@@ -151,13 +151,15 @@ void TestTasto::statoDiUscita() {
 
 void TestTasto::contatoreNonSalvabile() {
     // A settings file in a folder its user may read but not write. Root writes anywhere, so
-    // then the program runs as nobody.
+    // then the program runs as nobody, from a copy that nobody may reach.
     QCOMPARE(::chmod(QFile::encodeName(dir_->path()).constData(), 0755), 0);
+    const QString copia = dir_->filePath("pulsiero");
+    QVERIFY(QFile::copy(QStringLiteral(PULSIERO_EXE), copia));
     scriviIni(server_->serverPort(), "65534");
     QCOMPARE(::chmod(QFile::encodeName(ini()).constData(), 0644), 0);
     QCOMPARE(::chmod(QFile::encodeName(dir_->path()).constData(), 0555), 0);
 
-    const Esecuzione e = esegui({"--impostazioni", ini(), "--tasto", "2"}, true);
+    const Esecuzione e = esegui({"--impostazioni", ini(), "--tasto", "2"}, true, copia);
     ::chmod(QFile::encodeName(dir_->path()).constData(), 0700);
     QCOMPARE(QString::fromUtf8(e.errori),
              QStringLiteral("Attenzione: non è stato possibile salvare il contatore dei passi nel "
