@@ -1,5 +1,18 @@
 # Icons rendered from the SVG, manual pages, the package's documents, and the .deb itself.
 
+# A stripped install (cpack, cmake --install --strip) also drops the compiler's .comment notes,
+# as Debian's own stripping does.
+find_program(OBJCOPY_PROGRAM NAMES ${CMAKE_OBJCOPY} objcopy)
+if(OBJCOPY_PROGRAM)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(programma pulsiero pulsiero-ricevitore)
+        execute_process(COMMAND \"${OBJCOPY_PROGRAM}\" --remove-section=.comment
+          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${programma}\")
+      endforeach()
+    endif()")
+endif()
+
 # PNG icons in every size desktops look for, beside the scalable one.
 set(PULSIERO_DIMENSIONI_ICONE 16 22 24 32 48 64 128 256)
 find_program(RSVG_CONVERT rsvg-convert)
