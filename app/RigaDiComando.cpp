@@ -38,14 +38,11 @@ RigaDiComando rigaErrata(const QString& testo) {
 }
 
 // Qt's own window options have one dash ("-platform xcb", "-style fusion"); ours have two.
-bool forseOpzioniDiQt(const QStringList& argomenti) {
-    bool unTrattino = false;
-    for (const QString& a : argomenti.mid(1)) {
-        if (a.startsWith(QLatin1String("--")))
+bool forseOpzioniDiQt(const QStringList& argomenti, const QStringList& sconosciute) {
+    for (const QString& nome : sconosciute)
+        if (!argomenti.contains(QLatin1Char('-') + nome))
             return false;
-        unTrattino = unTrattino || a.startsWith(QLatin1Char('-'));
-    }
-    return unTrattino;
+    return !sconosciute.isEmpty();
 }
 
 QString erroreDiLettura(const QCommandLineParser& parser, const QStringList& argomenti) {
@@ -66,8 +63,8 @@ RigaDiComando RigaDiComando::leggi(const QStringList& argomenti, bool provvisori
     const bool senzaFinestra =
         parser.isSet(kTasto) || parser.isSet(kAiuto) || parser.isSet(kVersione);
 
-    if (provvisoria && !senzaFinestra && forseOpzioniDiQt(argomenti) &&
-        (!letta || !parser.positionalArguments().isEmpty()))
+    if (provvisoria && !senzaFinestra && !letta &&
+        forseOpzioniDiQt(argomenti, parser.unknownOptionNames()))
         return {};
     if (!letta)
         return rigaErrata(erroreDiLettura(parser, argomenti));
