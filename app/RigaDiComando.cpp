@@ -26,8 +26,10 @@ const QCommandLineOption kAiuto({QStringLiteral("h"), QStringLiteral("help")},
 const QCommandLineOption kVersione({QStringLiteral("v"), QStringLiteral("version")},
                                    QStringLiteral("mostra la versione"));
 
-QString conTrattini(const QString& nome) {
-    return (nome.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + nome;
+// An option as it was typed, with one dash or two.
+QString comeScritta(const QString& nome, const QStringList& argomenti) {
+    const QString unTrattino = QLatin1Char('-') + nome;
+    return argomenti.contains(unTrattino) ? unTrattino : QStringLiteral("--") + nome;
 }
 
 RigaDiComando rigaErrata(const QString& testo) {
@@ -48,7 +50,8 @@ bool forseOpzioniDiQt(const QStringList& argomenti, const QStringList& sconosciu
 QString erroreDiLettura(const QCommandLineParser& parser, const QStringList& argomenti) {
     const QStringList sconosciute = parser.unknownOptionNames();
     if (!sconosciute.isEmpty())
-        return QStringLiteral("opzione sconosciuta: %1").arg(conTrattini(sconosciute.first()));
+        return QStringLiteral("opzione sconosciuta: %1")
+            .arg(comeScritta(sconosciute.first(), argomenti));
     // The only other failure: the last option lacks its value.
     return QStringLiteral("manca il valore di %1").arg(argomenti.last());
 }
