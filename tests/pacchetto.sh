@@ -25,8 +25,8 @@ for f in usr/bin/pulsiero usr/bin/pulsiero-ricevitore usr/share/applications/pul
   [ -e "$radice/$f" ] || fallito "manca $f"
 done
 for lato in 16 256; do
-  file "$radice/usr/share/icons/hicolor/${lato}x${lato}/apps/pulsiero.png" |
-    grep -q "PNG image data, $lato x $lato" || fallito "icona ${lato}x${lato} di misura errata"
+  tipo=$(file "$radice/usr/share/icons/hicolor/${lato}x${lato}/apps/pulsiero.png")
+  [[ $tipo == *"PNG image data, $lato x $lato,"* ]] || fallito "icona ${lato}x${lato}: $tipo"
 done
 desktop-file-validate "$radice/usr/share/applications/pulsiero.desktop"
 appstreamcli validate --no-net "$radice/usr/share/metainfo/it.pulsiero.Pulsiero.metainfo.xml" \
@@ -57,15 +57,19 @@ if [ -r /usr/share/bash-completion/bash_completion ]; then
   c=$radice/usr/share/bash-completion/completions
   [ "$(completa "$c/pulsiero" pulsiero --tasto '')" = "1 2 3 4" ] ||
     fallito "completamento di --tasto"
-  completa "$c/pulsiero-ricevitore" pulsiero-ricevitore --st | grep -qx -- "--stato" ||
+  [ "$(completa "$c/pulsiero-ricevitore" pulsiero-ricevitore --st)" = "--stato" ] ||
     fallito "completamento di pulsiero-ricevitore"
 fi
 
 (cd "$build" && rm -f pulsiero_*.deb && cpack -G DEB >/dev/null)
-deb=$(ls "$build"/pulsiero_*.deb | head -1)
-dpkg-deb --info "$deb" | grep -E "^ (Package|Version|Depends|Recommends|Maintainer):"
-dpkg-deb --info "$deb" | grep -q "qt6-qpa-plugins" && fallito "dipendenza superflua da qt6-qpa-plugins"
-dpkg-deb --contents "$deb" | grep -q " ./usr/share/man/man1/pulsiero.1.gz$" ||
+debs=("$build"/pulsiero_*.deb)
+deb=${debs[0]}
+# Whole outputs first: grep -q would stop reading early and break dpkg-deb's pipe.
+info=$(dpkg-deb --info "$deb")
+contenuto=$(dpkg-deb --contents "$deb")
+grep -E "^ (Package|Version|Depends|Recommends|Maintainer):" <<<"$info"
+! grep -q "qt6-qpa-plugins" <<<"$info" || fallito "dipendenza superflua da qt6-qpa-plugins"
+grep -q " ./usr/share/man/man1/pulsiero.1.gz$" <<<"$contenuto" ||
   fallito "il pacchetto non contiene il manuale"
 if command -v lintian >/dev/null; then
   esito=$(lintian --pedantic --display-info --tag-display-limit 0 "$deb" 2>&1 |
@@ -77,12 +81,14 @@ fi
 # Unpacked into a throw-away root, never installed.
 dpkg-deb -x "$deb" "$stage/radice"
 bin=$stage/radice/usr/bin
-"$bin/pulsiero" --version | head -1
-"$bin/pulsiero-ricevitore" --help | head -1
+versione=$("$bin/pulsiero" --version)
+echo "${versione%%$'\n'*}"
+aiuto=$("$bin/pulsiero-ricevitore" --help)
+echo "${aiuto%%$'\n'*}"
 home=$stage/casa
 mkdir -p "$home"
-"$bin/pulsiero" --impostazioni "$home/garage.ini" --help |
-  grep -qx "File delle impostazioni: $home/garage.ini" || fallito "--impostazioni ignorato"
+aiuto=$("$bin/pulsiero" --impostazioni "$home/garage.ini" --help)
+grep -qx "File delle impostazioni: $home/garage.ini" <<<"$aiuto" || fallito "--impostazioni ignorato"
 if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null; then
   HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=xcb "$bin/pulsiero" &
   pid=$!
