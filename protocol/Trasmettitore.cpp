@@ -67,6 +67,7 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
                              : QStringLiteral("Attenzione: non è stato possibile salvare il "
                                               "contatore dei passi nel file di configurazione. "
                                               "Il comando non è stato inviato."));
+        emit pressioneConclusa({EsitoPressione::Tipo::NienteInviato, std::nullopt});
         return;
     }
     suono_.suona(QString::fromStdString(imp.FileSuono));
@@ -74,10 +75,12 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
     inCorso_ = true;
     comando_ = QByteArray::fromStdString(*comando);
     scritti_ = 0;
+    esito_ = {EsitoPressione::Tipo::NonConsegnato, std::nullopt};
     const auto porta = portaValida(imp.PortaIP);
     // Without an address there is nothing to connect to: the press just fails, with no socket
     // error of its own before the warning.
     if (!porta || imp.IndirizzoIP.empty()) {
+        esito_.tipo = EsitoPressione::Tipo::NienteInviato;
         concludi(false);
         return;
     }
@@ -100,6 +103,7 @@ void Trasmettitore::erroreSocket(QAbstractSocket::SocketError errore) {
         return;
     }
     const ErroreSocket e = pulsiero::erroreSocket(errore, socket_.errorString());
+    esito_.errore = e;
     Winsock_Error(e.numero, e.descrizione);
     concludi(consegnato);
 }
@@ -125,7 +129,10 @@ void Trasmettitore::concludi(bool inviato) {
     if (!inviato)
         messaggi_.avviso(kTitoloInvio, QStringLiteral("Attenzione il comando non è stato inviato a "
                                                       "causa di un problema di connessione."));
+    if (inviato)
+        esito_.tipo = EsitoPressione::Tipo::Consegnato;
     emit consegnaConclusa(inviato);
+    emit pressioneConclusa(esito_);
 }
 
 } // namespace pulsiero

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/CreaComando.h"
+#include "protocol/ErroriSocket.h"
 #include "protocol/SuonoTasto.h"
 
 #include <QByteArray>
@@ -9,12 +10,24 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 #include <random>
 
 namespace pulsiero {
 
 class Configurazione;
 class Messaggi;
+
+// How one press ended, for callers that read no message boxes.
+struct EsitoPressione {
+    enum class Tipo {
+        Consegnato,    // the whole frame reached the receiver
+        NonConsegnato, // a connection problem: the frame did not (all) leave
+        NienteInviato, // the counter could not be stored or the port is not valid
+    };
+    Tipo tipo = Tipo::NienteInviato;
+    std::optional<ErroreSocket> errore; // the socket's error, when it raised one
+};
 
 // Delivers one key press: builds its frame, plays the key sound and hands the frame to the
 // receiver over a connection of its own, then closes it. Nothing is ever read from the receiver.
@@ -45,6 +58,7 @@ public:
 
 signals:
     void consegnaConclusa(bool inviato);
+    void pressioneConclusa(const pulsiero::EsitoPressione& esito);
 
 private:
     Momento momentoAttuale();
@@ -61,6 +75,7 @@ private:
     std::mt19937 generatore_;
     QByteArray comando_;
     qint64 scritti_ = 0;
+    EsitoPressione esito_;
     bool inCorso_ = false;
 };
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program.
+# Installs what building and running the program needs, builds only the programs (no tests, no
+# benchmarks) and starts the window. Arguments go to the program: run.sh --tasto 1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-exec "${BUILD_DIR:-build}/pulsiero"
+bash scripts/setup.sh --programma
+exec "${BUILD_DIR:-build}/pulsiero" "$@"

@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
-# Installs from Debian's packages whatever the build, the program and the tests need and the
-# machine lacks, then configures and builds. Runs as root or through sudo.
+# Installs from Debian's packages whatever the machine lacks, then configures and builds. Runs
+# as root or through sudo.
+#   bash scripts/setup.sh              the programs, the tests, the benchmarks, the package checks
+#   bash scripts/setup.sh --programma  only what building and running the two programs needs
 set -euo pipefail
 cd "$(dirname "$0")/.."
+solo_programma=false
+[ "${1:-}" = "--programma" ] && solo_programma=true
 
+# Building and running: compiler, Qt, the Wayland plugin, Italian Qt texts, Arial's metrics.
 packages=(
   cmake ninja-build g++ ccache pkg-config
-  qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
-  qt6-translations-l10n
-  fonts-liberation desktop-file-utils
-  xvfb xauth xdotool trayer openbox wmctrl x11-utils procps
-  libbenchmark-dev clang libclang-rt-14-dev libxcb1-dev appstream dpkg-dev file
+  qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev qt6-wayland qt6-translations-l10n
   libsodium-dev
+  fonts-liberation
+)
+# Testing, benchmarking, fuzzing and checking the package.
+$solo_programma || packages+=(
+  xvfb xauth xdotool trayer openbox wmctrl x11-utils procps libxcb1-dev
+  libbenchmark-dev clang libclang-rt-14-dev
+  desktop-file-utils appstream librsvg2-bin dpkg-dev file lintian man-db bash-completion
   systemd util-linux
 )
 missing=()
@@ -28,5 +36,11 @@ if ((${#missing[@]})); then
 fi
 
 build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --parallel 2
+jobs=${JOBS:-$(nproc)}
+if $solo_programma; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPULSIERO_TESTS=OFF >/dev/null
+  cmake --build "$build" --parallel "$jobs" --target pulsiero pulsiero-ricevitore
+else
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPULSIERO_TESTS=ON >/dev/null
+  cmake --build "$build" --parallel "$jobs"
+fi

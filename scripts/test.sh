@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test through CTest. The end-to-end tests need
-# an X display: without one, a private Xvfb is started for the run.
+# Installs what is missing, builds with the tests, and runs every test through CTest. The
+# end-to-end tests need an X display: without one, a private Xvfb is started for the run. The
+# .deb is built and inspected but never installed on this system.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -18,7 +19,7 @@ pids=()
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 91 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -noreset -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
     pids+=($!)
     export DISPLAY=":$n"
     break

@@ -21,6 +21,12 @@ void Messaggi::domanda(const QString& titolo, const QString& testo, Risposta ris
 }
 
 void Messaggi::accoda(Richiesta richiesta) {
+    if (inoltro_) {
+        inoltro_(richiesta.titolo, richiesta.testo);
+        if (richiesta.risposta)
+            richiesta.risposta(false);
+        return;
+    }
     inAttesa_.push_back(std::move(richiesta));
     if (!aperto_)
         mostraProssimo();

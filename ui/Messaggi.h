@@ -17,6 +17,7 @@ class Messaggi : public QObject {
     Q_OBJECT
 public:
     using Risposta = std::function<void(bool si)>;
+    using Inoltro = std::function<void(const QString& titolo, const QString& testo)>;
 
     explicit Messaggi(QObject* parent = nullptr);
 
@@ -24,6 +25,10 @@ public:
     void errore(const QString& titolo, const QString& testo);       // stop icon, OK
     void informazione(const QString& titolo, const QString& testo); // information icon, OK
     void domanda(const QString& titolo, const QString& testo, Risposta risposta); // Yes / No
+
+    // Without a window (the command line) every message goes to inoltro instead of a box, in
+    // the same words; a question is answered No.
+    void inoltraA(Inoltro inoltro) { inoltro_ = std::move(inoltro); }
 
 private:
     struct Richiesta {
@@ -38,6 +43,7 @@ private:
 
     std::deque<Richiesta> inAttesa_;
     QPointer<QMessageBox> aperto_;
+    Inoltro inoltro_;
 };
 
 } // namespace pulsiero
