@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <spawn.h>
 #include <string>
@@ -103,7 +104,12 @@ int main(int argc, char** argv) {
     xcb_flush(x);
 
     char cartella[] = "/tmp/bench-avvio-XXXXXX";
-    const std::string casa = mkdtemp(cartella);
+    if (mkdtemp(cartella) == nullptr) {
+        std::perror("bench_avvio: mkdtemp");
+        xcb_disconnect(x);
+        return 2;
+    }
+    const std::string casa = cartella;
     std::vector<double> avvio[2], rss[2];
     const std::string programmi[2] = {argv[1], argv[2]};
     for (int i = 0; i < prove; ++i)
@@ -118,7 +124,8 @@ int main(int argc, char** argv) {
         std::printf("%-14s %12.1f %12.1f\n", nomi[p], mediana(avvio[p]), mediana(rss[p]));
     std::printf("rapporto       %12.2f %12.2f   (obiettivo: al massimo 1.30)\n",
                 mediana(avvio[0]) / mediana(avvio[1]), mediana(rss[0]) / mediana(rss[1]));
-    std::system(("rm -rf " + casa).c_str());
+    std::error_code errore; // a folder left behind in /tmp is no reason to fail
+    std::filesystem::remove_all(casa, errore);
     xcb_disconnect(x);
     return 0;
 }

@@ -15,9 +15,11 @@
 #include <chrono>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <string>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -75,10 +77,37 @@ void attendi(const std::atomic<int>& contatore, int obiettivo) {
         std::this_thread::yield();
 }
 
+// A private folder under /tmp for one benchmark's state file, removed with everything in it.
+class CartellaTemporanea {
+public:
+    CartellaTemporanea() {
+        char modello[] = "/tmp/bench-ricevitore-XXXXXX";
+        if (::mkdtemp(modello) != nullptr)
+            percorso_ = modello;
+    }
+    ~CartellaTemporanea() {
+        if (percorso_.empty())
+            return;
+        std::error_code errore; // a folder left behind in /tmp is no reason to fail
+        std::filesystem::remove_all(percorso_, errore);
+    }
+    CartellaTemporanea(const CartellaTemporanea&) = delete;
+    CartellaTemporanea& operator=(const CartellaTemporanea&) = delete;
+
+    bool creata() const { return !percorso_.empty(); }
+    std::string file(const char* nome) const { return percorso_ + "/" + nome; }
+
+private:
+    std::string percorso_;
+};
+
 void BM_Ricevitore(benchmark::State& state) {
-    char cartella[] = "/tmp/bench-ricevitore-XXXXXX";
-    mkdtemp(cartella);
-    const std::string stato = std::string(cartella) + "/stato";
+    const CartellaTemporanea cartella;
+    if (!cartella.creata()) {
+        state.SkipWithError("mkdtemp failed");
+        return;
+    }
+    const std::string stato = cartella.file("stato");
     pulsiero::rolling::Tracker::Steps iniziale;
     for (int t = 1; t <= kMaxClienti; ++t)
         iniziale[t] = 65535;
@@ -111,7 +140,6 @@ void BM_Ricevitore(benchmark::State& state) {
     ciclo.join();
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kTramePerGiro);
     state.counters["accettate_%"] = 100.0 * accettate / std::max(1, gestite.load());
-    std::system((std::string("rm -rf ") + cartella).c_str());
 }
 BENCHMARK(BM_Ricevitore)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -238,9 +266,12 @@ void BM_PressioniSottoAttacco(benchmark::State& state) {
     using Orologio = std::chrono::steady_clock;
     constexpr int kPressioni = 60;
     constexpr int kAttaccanti = 300;
-    char cartella[] = "/tmp/bench-ricevitore-XXXXXX";
-    mkdtemp(cartella);
-    const std::string stato = std::string(cartella) + "/stato";
+    const CartellaTemporanea cartella;
+    if (!cartella.creata()) {
+        state.SkipWithError("mkdtemp failed");
+        return;
+    }
+    const std::string stato = cartella.file("stato");
     pulsiero::ini::writeFileAtomically(stato, pulsiero::rolling::serialize({{7, 65535}}));
     pulsiero::ricevitore::Opzioni opzioni;
     opzioni.porta = 0;
@@ -297,7 +328,6 @@ void BM_PressioniSottoAttacco(benchmark::State& state) {
                                       static_cast<double>(std::max<std::size_t>(1, ritardi.size()));
     state.counters["mediana_ms"] = ritardi[ritardi.size() / 2];
     state.counters["p95_ms"] = ritardi[ritardi.size() * 95 / 100];
-    std::system((std::string("rm -rf ") + cartella).c_str());
 }
 BENCHMARK(BM_PressioniSottoAttacco)
     ->ArgNames({"lenti", "un_indirizzo", "blocchi"})
