@@ -2,6 +2,7 @@
 #include "Ambienti.h"
 
 #include "ui/Frm_About.h"
+#include "ui/Metadati.h"
 
 #include <QDesktopServices>
 #include <QPushButton>
@@ -66,7 +67,8 @@ void TestFrmAbout::testi() {
     QVERIFY(
         label("Lab_copy")->text().startsWith(QStringLiteral("© 2026 Pulsiero Rolling Code - ")));
     QVERIFY(!label("Lab_Warning")->text().isEmpty());
-    QCOMPARE(label("Lab_EMail")->text(), QStringLiteral("pulsiero@example.org"));
+    // The address a packager configured (PULSIERO_EMAIL), whatever it is.
+    QCOMPARE(label("Lab_EMail")->text(), QString::fromUtf8(metadati::kEmail));
     QCOMPARE(label("Lab_EMail")->pos(), QPoint(8, 200));
     QCOMPARE(label("Lab_EMail")->height(), 14);
     const QLabel* email = label("Lab_EMail");
@@ -124,7 +126,8 @@ void TestFrmAbout::collegamentoEMail() {
     finestra_->menu().MenuInformazioni->trigger();
     QTest::mouseClick(label("Lab_EMail"), Qt::LeftButton);
     QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
-    QCOMPARE(gestore.aperti, QList<QUrl>{QUrl(QStringLiteral("mailto:pulsiero@example.org"))});
+    QCOMPARE(gestore.aperti,
+             QList<QUrl>{QUrl(QStringLiteral("mailto:") + QString::fromUtf8(metadati::kEmail))});
 }
 
 void TestFrmAbout::sottolineatura() {
