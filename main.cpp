@@ -23,10 +23,8 @@ int main(int argc, char** argv) {
     if (riga.azione != RigaDiComando::Azione::Finestra)
         return pulsiero::segnalaErrore(riga);
 
-    pulsiero::Ambiente ambiente = pulsiero::Ambiente::predefinito();
-    if (!riga.impostazioni.isEmpty())
-        ambiente.percorsoIni = riga.impostazioni;
-    pulsiero::Frm_Pulsiero finestra(ambiente);
+    pulsiero::Frm_Pulsiero finestra(
+        pulsiero::Ambiente::predefinito(riga.fileImpostazioni(), riga.argomentiDelleVoci()));
     finestra.Form_Load();
     return QApplication::exec();
 }

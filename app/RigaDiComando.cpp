@@ -1,7 +1,7 @@
 #include "app/RigaDiComando.h"
 
 #include "app/PressioneDaRiga.h"
-#include "ui/Frm_Pulsiero.h"
+#include "settings/PercorsoImpostazioni.h"
 #include "ui/Metadati.h"
 
 #include <QCommandLineParser>
@@ -98,7 +98,17 @@ RigaDiComando RigaDiComando::leggi(const QStringList& argomenti, bool provvisori
 }
 
 QString RigaDiComando::fileImpostazioni() const {
-    return impostazioni.isEmpty() ? Ambiente::predefinito().percorsoIni : impostazioni;
+    return impostazioni.isEmpty() ? percorsoImpostazioni() : impostazioni;
+}
+
+QString RigaDiComando::fileScelto() const {
+    return impostazioni.isEmpty() ? scegliImpostazioni().percorso : impostazioni;
+}
+
+QStringList RigaDiComando::argomentiDelleVoci() const {
+    if (impostazioni.isEmpty())
+        return {};
+    return {QStringLiteral("--impostazioni"), impostazioni};
 }
 
 QStringList argomentiDelProcesso(int argc, char** argv) {
@@ -150,7 +160,7 @@ int eseguiSenzaFinestra(const RigaDiComando& riga, int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("pulsiero"));
     switch (riga.azione) {
     case RigaDiComando::Azione::Aiuto:
-        std::fputs(testoAiuto(riga.fileImpostazioni()).toUtf8().constData(), stdout);
+        std::fputs(testoAiuto(riga.fileScelto()).toUtf8().constData(), stdout);
         return 0;
     case RigaDiComando::Azione::Versione:
         std::fputs(testoVersioneProgramma().toUtf8().constData(), stdout);

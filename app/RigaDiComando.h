@@ -18,8 +18,14 @@ struct RigaDiComando {
     // application object: the window's command line is read again once that has taken them.
     static RigaDiComando leggi(const QStringList& argomenti, bool provvisoria = false);
 
-    // The settings file this run uses: the one given, or the usual one.
+    // The settings file this run uses: the one given, or the usual one, whose folder is then
+    // made and which is seeded when so chosen.
     QString fileImpostazioni() const;
+    // The same file, only named: nothing is created (for --help).
+    QString fileScelto() const;
+
+    // The options a desktop entry repeats to start this same run: the settings file given.
+    QStringList argomentiDelleVoci() const;
 };
 
 // The command line as the process received it, before any Qt application object exists.

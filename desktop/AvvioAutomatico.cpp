@@ -22,8 +22,9 @@ std::string valore(const ini::IniDocument& voce, const char* chiave) {
 
 } // namespace
 
-AvvioAutomatico::AvvioAutomatico(const QString& cartella, const QString& eseguibile)
-    : cartella_(cartella), eseguibile_(eseguibile) {}
+AvvioAutomatico::AvvioAutomatico(const QString& cartella, const QString& eseguibile,
+                                 const QStringList& argomenti)
+    : cartella_(cartella), eseguibile_(eseguibile), argomenti_(argomenti) {}
 
 QString AvvioAutomatico::cartellaPredefinita() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -49,7 +50,8 @@ bool AvvioAutomatico::LeggiAvvioAuto() const {
 bool AvvioAutomatico::scrivi() const {
     QDir().mkpath(cartella_);
     const QString testo =
-        voceDesktop(QString::fromUtf8(metadati::kTitolo), eseguibile_, iconaProgramma(eseguibile_),
+        voceDesktop(QString::fromUtf8(metadati::kTitolo), eseguibile_, argomenti_,
+                    iconaProgramma(eseguibile_),
                     QStringLiteral("Avvia il pulsiero nell'area di notifica all'accesso")) +
         QStringLiteral("X-GNOME-Autostart-enabled=true\n");
     ini::writeFileAtomically(QFile::encodeName(percorsoVoce()).toStdString(), testo.toStdString());

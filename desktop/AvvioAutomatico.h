@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace pulsiero {
 
@@ -10,7 +11,8 @@ class AvvioAutomatico {
 public:
     // cartella is $XDG_CONFIG_HOME/autostart; eseguibile the program's absolute path, whose
     // file name names the entry.
-    AvvioAutomatico(const QString& cartella, const QString& eseguibile);
+    AvvioAutomatico(const QString& cartella, const QString& eseguibile,
+                    const QStringList& argomenti = {});
 
     // On when the entry exists with a non-empty Exec and is not disabled (Hidden=true or
     // X-GNOME-Autostart-enabled=false).
@@ -28,6 +30,7 @@ public:
 private:
     QString cartella_;
     QString eseguibile_;
+    QStringList argomenti_;
 };
 
 } // namespace pulsiero

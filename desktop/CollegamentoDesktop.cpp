@@ -11,8 +11,9 @@
 
 namespace pulsiero {
 
-CollegamentoDesktop::CollegamentoDesktop(const QString& cartella, const QString& eseguibile)
-    : cartella_(cartella), eseguibile_(eseguibile) {}
+CollegamentoDesktop::CollegamentoDesktop(const QString& cartella, const QString& eseguibile,
+                                         const QStringList& argomenti)
+    : cartella_(cartella), eseguibile_(eseguibile), argomenti_(argomenti) {}
 
 QString CollegamentoDesktop::cartellaPredefinita() {
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
@@ -25,9 +26,9 @@ QString CollegamentoDesktop::percorso() const {
 bool CollegamentoDesktop::crea() const {
     // A new account may have no desktop folder yet: the launcher makes it.
     QDir().mkpath(cartella_);
-    const QString testo =
-        voceDesktop(QStringLiteral("Pulsiero"), eseguibile_, iconaProgramma(eseguibile_),
-                    QStringLiteral("Telecomando software a codice variabile"));
+    const QString testo = voceDesktop(QStringLiteral("Pulsiero"), eseguibile_, argomenti_,
+                                      iconaProgramma(eseguibile_),
+                                      QStringLiteral("Telecomando software a codice variabile"));
     const std::string file = QFile::encodeName(percorso()).toStdString();
     if (!ini::writeFileAtomically(file, testo.toStdString(), 0755))
         return false;

@@ -45,8 +45,15 @@ QString execDesktop(const QString& eseguibile) {
     return valoreStringa(QLatin1Char('"') + quotato + QLatin1Char('"'));
 }
 
-QString voceDesktop(const QString& nome, const QString& eseguibile, const QString& icona,
-                    const QString& commento) {
+QString execDesktop(const QString& eseguibile, const QStringList& argomenti) {
+    QStringList parti{execDesktop(eseguibile)};
+    for (const QString& argomento : argomenti)
+        parti << execDesktop(argomento);
+    return parti.join(QLatin1Char(' '));
+}
+
+QString voceDesktop(const QString& nome, const QString& eseguibile, const QStringList& argomenti,
+                    const QString& icona, const QString& commento) {
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Version=1.0\n"
@@ -55,7 +62,7 @@ QString voceDesktop(const QString& nome, const QString& eseguibile, const QStrin
                           "Exec=%3\n"
                           "Icon=%4\n"
                           "Terminal=false\n")
-        .arg(valoreStringa(nome), valoreStringa(commento), execDesktop(eseguibile),
+        .arg(valoreStringa(nome), valoreStringa(commento), execDesktop(eseguibile, argomenti),
              valoreStringa(icona));
 }
 

@@ -1,6 +1,7 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
 
+#include "app/RigaDiComando.h"
 #include "desktop/VoceDesktop.h"
 
 #include <QFileInfo>
@@ -28,6 +29,8 @@ private slots:
     void collegamentoSenzaCartellaDesktop();
     void iconaDelleVoci_data();
     void iconaDelleVoci();
+    void vociConImpostazioni_data();
+    void vociConImpostazioni();
 
 private:
     void avvia();
@@ -224,6 +227,42 @@ void TestDesktop::iconaDelleVoci() {
                                 amb_->ambiente.cartellaDesktop + "/Pulsiero.desktop"})
         QVERIFY2(aiuti::leggiFile(file).contains("\nIcon=" + attesa.toUtf8() + "\n"),
                  aiuti::leggiFile(file).constData());
+}
+
+// A window on a settings file given with --impostazioni makes entries that start it on that same
+// file, by its absolute path, quoted where the path needs it; the auto-start entry reads as on.
+void TestDesktop::vociConImpostazioni_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("argomenti"); // what follows the executable in Exec
+    QTest::newRow("plain") << "/home/anna/telecomandi/garage.ini"
+                           << QByteArray(" --impostazioni /home/anna/telecomandi/garage.ini");
+    QTest::newRow("blank and dollar")
+        << "/home/anna/i miei $telecomandi/cancello 7.ini"
+        << QByteArray(" --impostazioni \"/home/anna/i miei \\\\$telecomandi/cancello 7.ini\"");
+    QTest::newRow("percent") << "/srv/100%/p.ini" << QByteArray(" --impostazioni /srv/100%%/p.ini");
+}
+
+void TestDesktop::vociConImpostazioni() {
+    QFETCH(QString, file);
+    QFETCH(QByteArray, argomenti);
+    const RigaDiComando riga = RigaDiComando::leggi({"pulsiero", "--impostazioni", file});
+    QCOMPARE(riga.impostazioni, file);
+    amb_->ambiente.argomenti = riga.argomentiDelleVoci();
+    avvia();
+    avvioAuto()->trigger();
+    QVERIFY(avvioAuto()->isChecked());
+    finestra_->menu().MenuCreaCollegamento->trigger();
+    const QByteArray exec = "\nExec=" + amb_->ambiente.eseguibile.toUtf8() + argomenti + "\n";
+    for (const QString& voce : {voce(), amb_->ambiente.cartellaDesktop + "/Pulsiero.desktop"})
+        QVERIFY2(aiuti::leggiFile(voce).contains(exec), aiuti::leggiFile(voce).constData());
+    QVERIFY(!aiuti::messaggioAperto());
+
+    // Read again at the next start-up, the entry still says auto-start is on.
+    finestra_.reset();
+    avvia();
+    QVERIFY(avvioAuto()->isChecked());
+    // Without the option the entries start the program on its usual file.
+    QVERIFY(RigaDiComando::leggi({"pulsiero"}).argomentiDelleVoci().isEmpty());
 }
 
 QTEST_MAIN(TestDesktop)

@@ -2,6 +2,7 @@
 // and keyboard events through xdotool, talking to a receiver on 127.0.0.1.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -24,6 +25,17 @@ QString esegui(const QString& programma, const QStringList& argomenti, int attes
 
 QString xdo(const QStringList& argomenti) {
     return esegui(QStringLiteral("xdotool"), argomenti);
+}
+
+// A key's value in a settings file, as the program wrote it.
+QString valoreIn(const QString& file, const QByteArray& chiave) {
+    QFile ini(file);
+    if (!ini.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& riga : ini.readAll().split('\n'))
+        if (riga.startsWith(chiave + "="))
+            return QString::fromLatin1(riga.mid(chiave.size() + 1));
+    return {};
 }
 
 // The frame of the next connection, up to its end of stream.
@@ -64,10 +76,11 @@ private slots:
     void avvioMinimizzatoSenzaAreaDiNotifica();
     void collegamentoEMailSoloClicSinistro_data();
     void collegamentoEMailSoloClicSinistro();
+    void finestraSulFileDato();
 
 private:
     void scriviIni(const QByteArray& pulsiero);
-    void avvia();
+    void avvia(const QStringList& argomenti = {});
     void premi(const QStringList& passi);
     QString apriDialogo();
     QString valore(const QByteArray& chiave) const;
@@ -118,7 +131,7 @@ void TestE2E::cleanup() {
     dir_.reset();
 }
 
-void TestE2E::avvia() {
+void TestE2E::avvia(const QStringList& argomenti) {
     programma_ = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -126,7 +139,7 @@ void TestE2E::avvia() {
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath("config"));
     programma_->setProcessEnvironment(env);
     programma_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    programma_->start(dir_->filePath("bin/pulsiero"), {});
+    programma_->start(dir_->filePath("bin/pulsiero"), argomenti);
     QVERIFY(programma_->waitForStarted());
     // xdotool matches names regardless of case, and the tray icon's window is "pulsiero".
     const QString pid = QString::number(programma_->processId());
@@ -151,13 +164,7 @@ void TestE2E::avvia() {
 }
 
 QString TestE2E::valore(const QByteArray& chiave) const {
-    QFile ini(dir_->filePath("bin/pulsiero.ini"));
-    if (!ini.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray& riga : ini.readAll().split('\n'))
-        if (riga.startsWith(chiave + "="))
-            return QString::fromLatin1(riga.mid(chiave.size() + 1));
-    return {};
+    return valoreIn(dir_->filePath("bin/pulsiero.ini"), chiave);
 }
 
 QString TestE2E::passo() const {
@@ -527,7 +534,19 @@ void TestE2E::collegamentoEMailSoloClicSinistro() {
     QFile aperti(file);
     const QByteArray registrato =
         aperti.open(QIODevice::ReadOnly) ? aperti.readAll() : QByteArray();
-    QCOMPARE(registrato, aperto ? QByteArray("mailto:pulsiero@example.org\n") : QByteArray());
+    QCOMPARE(registrato, aperto ? QByteArray("mailto:" PULSIERO_EMAIL "\n") : QByteArray());
+}
+
+// A window on a file given with --impostazioni uses that file alone: the usual one is neither
+// made nor seeded, nor is its folder.
+void TestE2E::finestraSulFileDato() {
+    QVERIFY(QFile::rename(dir_->filePath("bin/pulsiero.ini"), dir_->filePath("garage.ini")));
+    avvia({"--impostazioni", dir_->filePath("garage.ini")});
+    clicTasto(1);
+    QCOMPARE(trama(*server_).mid(7, 2), QByteArray("1E"));
+    QTRY_COMPARE(valoreIn(dir_->filePath("garage.ini"), "Passo"), QStringLiteral("1"));
+    QVERIFY(!QFileInfo::exists(dir_->filePath("config/pulsiero")));
+    QVERIFY(!QFileInfo::exists(dir_->filePath("bin/pulsiero.ini")));
 }
 
 QTEST_GUILESS_MAIN(TestE2E)

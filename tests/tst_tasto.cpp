@@ -81,6 +81,7 @@ private slots:
     void contatoreNonSalvabile();
     void opzioni_data();
     void opzioni();
+    void aiutoSenzaCreareNulla();
     void alternaConLaFinestra();
 
 private:
@@ -217,6 +218,24 @@ void TestTasto::opzioni() {
     if (argomenti.first() == "--help")
         QVERIFY(e.uscita.contains("File delle impostazioni: " + QFile::encodeName(ini()) + "\n"));
     QVERIFY(!QFile::exists(ini())); // nothing pressed, nothing written
+}
+
+// --help names the file a run would use, without making its folder or seeding it.
+void TestTasto::aiutoSenzaCreareNulla() {
+    QDir().mkpath(dir_->filePath("bin"));
+    QVERIFY(QFile::copy(QStringLiteral(PULSIERO_EXE), dir_->filePath("bin/pulsiero")));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir_->path());
+    env.insert("XDG_CONFIG_HOME", dir_->filePath("config"));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(dir_->filePath("bin/pulsiero"), {"--help"});
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY(p.readAllStandardOutput().contains(
+        "\nFile delle impostazioni: " + QFile::encodeName(dir_->path()) +
+        "/config/pulsiero/pulsiero.ini\n"));
+    QVERIFY(!QFileInfo::exists(dir_->filePath("config")));
 }
 
 void TestTasto::alternaConLaFinestra() {

@@ -49,17 +49,18 @@ QString tooltipLetterale(const QString& testo) {
 
 } // namespace
 
-Ambiente Ambiente::predefinito() {
-    return {percorsoImpostazioni(), QCoreApplication::applicationFilePath(),
-            AvvioAutomatico::cartellaPredefinita(), CollegamentoDesktop::cartellaPredefinita()};
+Ambiente Ambiente::predefinito(const QString& percorsoIni, const QStringList& argomenti) {
+    return {percorsoIni, QCoreApplication::applicationFilePath(),
+            AvvioAutomatico::cartellaPredefinita(), CollegamentoDesktop::cartellaPredefinita(),
+            argomenti};
 }
 
 Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
     : QMainWindow(parent), ambiente_(ambiente), configurazione_(ambiente.percorsoIni, messaggi_),
       trasmettitore_(configurazione_, messaggi_),
       tray_(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg"))), uscita_(tray_, trasmettitore_),
-      avvioAutomatico_(ambiente.cartellaAutostart, ambiente.eseguibile),
-      collegamento_(ambiente.cartellaDesktop, ambiente.eseguibile),
+      avvioAutomatico_(ambiente.cartellaAutostart, ambiente.eseguibile, ambiente.argomenti),
+      collegamento_(ambiente.cartellaDesktop, ambiente.eseguibile, ambiente.argomenti),
       trayDisponibile_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
     setObjectName(QStringLiteral("Frm_Pulsiero"));
     setWindowTitle(QStringLiteral("Pulsiero"));

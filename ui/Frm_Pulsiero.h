@@ -12,6 +12,7 @@
 #include <QColor>
 #include <QLabel>
 #include <QMainWindow>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -29,8 +30,10 @@ struct Ambiente {
     QString eseguibile;
     QString cartellaAutostart;
     QString cartellaDesktop;
+    QStringList argomenti; // the options the auto-start entry and the launcher start it with
 
-    static Ambiente predefinito();
+    // The user's own folders, with the settings file and the entries' options already chosen.
+    static Ambiente predefinito(const QString& percorsoIni, const QStringList& argomenti);
 };
 
 // The remote control: the transmitter's picture with its four keys, the menu bar, and the
