@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -82,6 +83,10 @@ private:
     void scriviIni(const QByteArray& pulsiero);
     void avvia(const QStringList& argomenti = {});
     void premi(const QStringList& passi);
+    bool attiva(const QString& finestra);
+    bool haIlFuoco(const QString& finestra);
+    QStringList finestreVisibili();
+    bool menuAperto(const QStringList& prima);
     QString apriDialogo();
     QString valore(const QByteArray& chiave) const;
     QString passo() const;
@@ -151,16 +156,51 @@ void TestE2E::avvia(const QStringList& argomenti) {
                 return w;
         return QString();
     };
-    (void)QTest::qWaitFor([&] { return !(finestra_ = principale()).isEmpty(); }, 10000);
+    (void)QTest::qWaitFor([&] { return !(finestra_ = principale()).isEmpty(); }, 20000);
     QVERIFY2(!finestra_.isEmpty(), "the window did not appear");
-    // The client area below the menu bar is 304 pixels high; the bar may be laid out a moment
-    // after the window first maps.
+    // The client area below the menu bar is 304 pixels high. The window may first map at another
+    // size: its final one is the fixed size of its hints (minimum = maximum), once it has it.
     const auto barra = [this] {
+        const QString suggerimenti =
+            esegui(QStringLiteral("xprop"), {"-id", finestra_, "WM_NORMAL_HINTS"});
+        const QString minima = suggerimenti.section("minimum size: ", 1).section('\n', 0, 0);
+        const QString massima = suggerimenti.section("maximum size: ", 1).section('\n', 0, 0);
         const QString geometria = xdo({"getwindowgeometry", "--shell", finestra_});
-        return geometria.section("HEIGHT=", 1).section('\n', 0, 0).toInt() - 304;
+        const int altezza = geometria.section("HEIGHT=", 1).section('\n', 0, 0).toInt();
+        const bool fissata =
+            !minima.isEmpty() && minima == massima && minima.section(" by ", 1).toInt() == altezza;
+        return fissata ? altezza - 304 : 0;
     };
-    QVERIFY(QTest::qWaitFor([&] { return (barraMenu_ = barra()) > 0; }, 3000));
-    xdo({"windowactivate", "--sync", finestra_});
+    QVERIFY(QTest::qWaitFor([&] { return (barraMenu_ = barra()) > 0; }, 20000));
+    QVERIFY(attiva(finestra_));
+}
+
+// Activates a window and waits until the X keyboard focus is really on it: the window manager
+// marks it active before the program has taken the focus, and keys sent meanwhile are lost.
+bool TestE2E::attiva(const QString& finestra) {
+    xdo({"windowactivate", "--sync", finestra});
+    return haIlFuoco(finestra);
+}
+
+bool TestE2E::haIlFuoco(const QString& finestra) {
+    return QTest::qWaitFor([&] { return xdo({"getwindowfocus", "-f"}) == finestra; }, 20000);
+}
+
+QStringList TestE2E::finestreVisibili() {
+    return xdo({"search", "--onlyvisible", "--pid", QString::number(programma_->processId())})
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Waits until a pop-up menu is on screen, so that keys then reach it: a window of the program
+// that was not visible before the key or click that opens it.
+bool TestE2E::menuAperto(const QStringList& prima) {
+    return QTest::qWaitFor(
+        [&] {
+            const QStringList ora = finestreVisibili();
+            return std::any_of(ora.begin(), ora.end(),
+                               [&](const QString& w) { return !prima.contains(w); });
+        },
+        20000);
 }
 
 QString TestE2E::valore(const QByteArray& chiave) const {
@@ -173,8 +213,18 @@ QString TestE2E::passo() const {
 
 // Each step is one xdotool command ("key ctrl+a", "type 10100", "keydown 2"...), given time to
 // be handled before the next.
+// "fuoco principale" or "fuoco <title>" waits until that window holds the keyboard.
 void TestE2E::premi(const QStringList& passi) {
     for (const QString& passo : passi) {
+        if (passo.startsWith(QLatin1String("fuoco "))) {
+            const QString nome = passo.mid(6);
+            const QString w = nome == QLatin1String("principale")
+                                  ? finestra_
+                                  : xdo({"search", "--sync", "--onlyvisible", "--name", nome})
+                                        .section('\n', 0, 0);
+            QVERIFY2(!w.isEmpty() && haIlFuoco(w), qPrintable(passo));
+            continue;
+        }
         xdo(passo.split(QLatin1Char(' ')));
         QTest::qWait(150);
     }
@@ -182,13 +232,15 @@ void TestE2E::premi(const QStringList& passi) {
 
 // Opens "Configura il pulsiero" from the menu and gives the dialog the keyboard, on its tab bar.
 QString TestE2E::apriDialogo() {
+    const QStringList prima = finestreVisibili();
     xdo({"key", "alt+o"});
-    QTest::qWait(300);
+    if (!menuAperto(prima))
+        return {};
     xdo({"key", "Up", "Return"}); // the last entry: "Configura il pulsiero"
     const QString dialogo =
         xdo({"search", "--sync", "--onlyvisible", "--name", "^Configurazione Pulsiero$"});
-    if (!dialogo.isEmpty())
-        xdo({"windowactivate", "--sync", dialogo});
+    if (dialogo.isEmpty() || !attiva(dialogo))
+        return {};
     return dialogo;
 }
 
@@ -217,7 +269,7 @@ void TestE2E::tastiInviatiECtrlXTermina() {
         QCOMPARE(ricevuta.mid(13, 5).toInt(nullptr, 16) ^ 0xFFFFF, i + 1);
         QTRY_COMPARE(passo(), QString::number(i + 1));
     }
-    xdo({"windowactivate", "--sync", finestra_});
+    QVERIFY(attiva(finestra_));
     xdo({"key", "--clearmodifiers", "ctrl+x"});
     QCOMPARE(terminato(), 0);
 }
@@ -233,7 +285,7 @@ void TestE2E::configurazioneCambiaLaPorta() {
     esegui(QStringLiteral("wmctrl"), {"-c", "Configurazione Pulsiero"});
     QTRY_VERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
 
-    xdo({"windowactivate", "--sync", finestra_});
+    QVERIFY(attiva(finestra_));
     clicTasto(0);
     QCOMPARE(trama(nuovo).left(9), QByteArray("FFFFE7E1F"));
     QVERIFY(!server_->hasPendingConnections());
@@ -257,8 +309,9 @@ void TestE2E::iconaNellAreaDiNotifica() {
         }(),
         5000);
     xdo({"mousemove", "--window", icona, "5", "5"});
+    const QStringList prima = finestreVisibili();
     xdo({"click", "3"});
-    QTest::qWait(500);
+    QVERIFY(menuAperto(prima));
     xdo({"key", "Up", "Return"}); // the last entry of the pop-up menu: "Fine programma"
     QCOMPARE(terminato(), 0);
 }
@@ -333,31 +386,33 @@ void TestE2E::caselleNumericheTastiSenzaCarattere() {
 // The dialog and the About window stay above the main window when its title bar is clicked,
 // keep the keyboard, and a close request on the main window meanwhile does nothing.
 void TestE2E::secondarieSopraLaFinestra_data() {
-    QTest::addColumn<QStringList>("apri");
+    QTest::addColumn<bool>("dialogo"); // the configuration dialog, else the About window
     QTest::addColumn<QString>("titolo");
     QTest::addColumn<QStringList>("passi"); // typed after the click on the main window
     QTest::addColumn<QByteArray>("chiave");
     QTest::addColumn<QString>("scritto");
-    QTest::newRow("configuration")
-        << QStringList{"key alt+o", "key Up Return"} << "^Configurazione Pulsiero$"
-        << QStringList{"key Right", "key Right", "key Tab", "type 4321"} << QByteArray("ID_Dis")
-        << "4321";
+    QTest::newRow("configuration") << true << "^Configurazione Pulsiero$"
+                                   << QStringList{"key Right", "key Right", "key Tab", "type 4321"}
+                                   << QByteArray("ID_Dis") << "4321";
     // Esc closes the About window; the main window then takes key 2 again.
-    QTest::newRow("about") << QStringList{"key F1"} << "^Informazioni su...$"
-                           << QStringList{"key Escape", "key 2"} << QByteArray("Passo") << "1";
+    QTest::newRow("about") << false << "^Informazioni su...$"
+                           << QStringList{"key Escape", "fuoco principale", "key 2"}
+                           << QByteArray("Passo") << "1";
 }
 
 void TestE2E::secondarieSopraLaFinestra() {
-    QFETCH(QStringList, apri);
+    QFETCH(bool, dialogo);
     QFETCH(QString, titolo);
     QFETCH(QStringList, passi);
     QFETCH(QByteArray, chiave);
     QFETCH(QString, scritto);
     avvia();
-    premi(apri);
-    const QString secondaria = xdo({"search", "--sync", "--onlyvisible", "--name", titolo});
+    if (!dialogo)
+        xdo({"key", "F1"});
+    const QString secondaria =
+        dialogo ? apriDialogo() : xdo({"search", "--sync", "--onlyvisible", "--name", titolo});
     QVERIFY(!secondaria.isEmpty());
-    xdo({"windowactivate", "--sync", secondaria});
+    QVERIFY(attiva(secondaria));
 
     // Apart, so that the click lands on the main window's title bar, a few pixels above its
     // client area.
@@ -386,6 +441,7 @@ void TestE2E::secondarieSopraLaFinestra() {
     QVERIFY(!programma_->waitForFinished(500));
     QVERIFY(!xdo({"search", "--onlyvisible", "--name", titolo}).isEmpty());
 
+    QVERIFY(haIlFuoco(secondaria)); // the click gave it the keyboard
     premi(passi);
     if (!xdo({"search", "--onlyvisible", "--name", titolo}).isEmpty())
         esegui(QStringLiteral("wmctrl"),
@@ -402,7 +458,10 @@ void TestE2E::soloCifreNudeInviano_data() {
     QTest::newRow("Alt+3") << QStringList{"key alt+3", "key 1"} << QByteArray("1F");
     QTest::newRow("Super+3") << QStringList{"key super+3", "key 1"} << QByteArray("1F");
     QTest::newRow("2 held while the About window opens")
-        << QStringList{"keydown 2", "key F1", "keyup 2", "key Escape", "key 1"} << QByteArray("1F");
+        << QStringList{"keydown 2", "key F1",     "fuoco ^Informazioni su...$",
+                       "keyup 2",   "key Escape", "fuoco principale",
+                       "key 1"}
+        << QByteArray("1F");
 }
 
 void TestE2E::soloCifreNudeInviano() {
@@ -443,7 +502,14 @@ void TestE2E::avvioMinimizzatoSenzaAreaDiNotifica() {
     wm.setProcessEnvironment(env);
     wm.start(QStringLiteral("openbox"), {});
     QVERIFY(wm.waitForStarted());
-    QTest::qWait(500);
+    // The window manager is there once it has marked the root window as managed.
+    const auto gestito = [&] {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"});
+        return p.waitForFinished(2000) && p.readAllStandardOutput().contains("window id #");
+    };
+    QVERIFY(QTest::qWaitFor(gestito, 20000));
 
     QDir().mkpath(dir_->filePath("config/autostart"));
     QFile voce(dir_->filePath("config/autostart/pulsiero.desktop"));
@@ -522,9 +588,9 @@ void TestE2E::collegamentoEMailSoloClicSinistro() {
     const QString about =
         xdo({"search", "--sync", "--onlyvisible", "--name", "^Informazioni su...$"});
     QVERIFY(!about.isEmpty());
-    xdo({"windowactivate", "--sync", about});
-    xdo({"mousemove", "--window", about, "20", "206"}); // on the address, at 8, 200 in the window
-    QTest::qWait(200);
+    QVERIFY(attiva(about));
+    // On the address, at 8, 200 in the window.
+    xdo({"mousemove", "--window", about, "20", "206"});
     premi(passi);
     const QString file = cartella + "/aperti";
     if (aperto)
