@@ -1,7 +1,6 @@
 #include "ui/Frm_Pulsiero.h"
 
 #include "settings/Frm_Configurazione.h"
-#include "settings/PercorsoImpostazioni.h"
 #include "ui/Contorno.h"
 #include "ui/Frm_About.h"
 #include "ui/ImmagineSvg.h"
