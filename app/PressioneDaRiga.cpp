@@ -2,7 +2,6 @@
 
 #include "protocol/Trasmettitore.h"
 #include "settings/Configurazione.h"
-#include "ui/Messaggi.h"
 
 #include <QEventLoop>
 
@@ -34,11 +33,12 @@ int statoDi(EsitoPressione::Tipo tipo) {
 } // namespace
 
 int premiTasto(int indice, const QString& percorsoIni) {
-    Messaggi messaggi;
-    messaggi.inoltraA([](const QString&, const QString& testo) { scriviRiga(testo); });
-    Configurazione configurazione(percorsoIni, messaggi);
+    Configurazione configurazione(percorsoIni);
     configurazione.CaricaConfigurazione(false);
-    Trasmettitore trasmettitore(configurazione, messaggi);
+    Trasmettitore trasmettitore(configurazione);
+    // Every message goes to stderr as one line, in the words of the message boxes.
+    QObject::connect(&trasmettitore, &Trasmettitore::messaggio,
+                     [](const Avviso& avviso) { scriviRiga(avviso.testo); });
 
     // The press may end before the loop starts (a counter that cannot be stored).
     QEventLoop attesa;

@@ -7,7 +7,6 @@
 #include "protocol/Trasmettitore.h"
 #include "settings/Configurazione.h"
 #include "settings/IniFile.h"
-#include "ui/Messaggi.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -119,14 +118,13 @@ QByteArray fileImpostazioni(quint16 porta, bool conChiave = false) {
 struct Banco {
     QTemporaryDir dir;
     Ricevitore ricevitore;
-    pulsiero::Messaggi messaggi;
     pulsiero::Configurazione configurazione;
     pulsiero::Trasmettitore trasmettitore;
 
     explicit Banco(bool conChiave = false)
         : ricevitore(conChiave ? kByteTramaConChiave : kByteTrama),
-          configurazione(preparaFile(dir, ricevitore.porta(), conChiave), messaggi),
-          trasmettitore(configurazione, messaggi) {
+          configurazione(preparaFile(dir, ricevitore.porta(), conChiave)),
+          trasmettitore(configurazione) {
         configurazione.CaricaConfigurazione(false);
     }
     static QString preparaFile(const QTemporaryDir& dir, quint16 porta, bool conChiave) {

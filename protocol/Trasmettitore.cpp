@@ -3,7 +3,6 @@
 #include "protocol/ErroriSocket.h"
 #include "settings/Configurazione.h"
 #include "settings/LenientNumber.h"
-#include "ui/Messaggi.h"
 
 #include <QDateTime>
 #include <QTime>
@@ -25,9 +24,8 @@ std::optional<quint16> portaValida(const std::string& porta) {
 
 } // namespace
 
-Trasmettitore::Trasmettitore(const Configurazione& configurazione, Messaggi& messaggi,
-                             QObject* parent)
-    : QObject(parent), configurazione_(configurazione), messaggi_(messaggi),
+Trasmettitore::Trasmettitore(const Configurazione& configurazione, QObject* parent)
+    : QObject(parent), configurazione_(configurazione),
       // Seeded once per run from the clock.
       generatore_(static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch())) {
     socket_.setParent(this);
@@ -59,14 +57,14 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
                                       configurazione_.percorsoFile(), momentoAttuale());
     const auto* comando = std::get_if<std::string>(&esito);
     if (!comando) {
-        messaggi_.avviso(kTitoloInvio,
-                         std::get<ErroreComando>(esito) == ErroreComando::Chiave
-                             ? QStringLiteral("Attenzione: la chiave nel file di configurazione "
-                                              "non è valida (servono 64 cifre esadecimali). Il "
-                                              "comando non è stato inviato.")
-                             : QStringLiteral("Attenzione: non è stato possibile salvare il "
-                                              "contatore dei passi nel file di configurazione. "
-                                              "Il comando non è stato inviato."));
+        emit messaggio({Avviso::Tipo::Attenzione, kTitoloInvio,
+                     std::get<ErroreComando>(esito) == ErroreComando::Chiave
+                         ? QStringLiteral("Attenzione: la chiave nel file di configurazione "
+                                          "non è valida (servono 64 cifre esadecimali). Il "
+                                          "comando non è stato inviato.")
+                         : QStringLiteral("Attenzione: non è stato possibile salvare il "
+                                          "contatore dei passi nel file di configurazione. "
+                                          "Il comando non è stato inviato.")});
         emit pressioneConclusa({EsitoPressione::Tipo::NienteInviato, std::nullopt});
         return;
     }
@@ -109,8 +107,8 @@ void Trasmettitore::erroreSocket(QAbstractSocket::SocketError errore) {
 }
 
 void Trasmettitore::Winsock_Error(int numero, const QString& descrizione) {
-    messaggi_.avviso(QStringLiteral("Errore di comunicazione"),
-                     QStringLiteral("Errore %1 - %2").arg(numero).arg(descrizione));
+    emit messaggio({Avviso::Tipo::Attenzione, QStringLiteral("Errore di comunicazione"),
+                 QStringLiteral("Errore %1 - %2").arg(numero).arg(descrizione)});
 }
 
 void Trasmettitore::chiudi() {
@@ -127,8 +125,9 @@ void Trasmettitore::concludi(bool inviato) {
     // A pending connection is aborted so the next press starts from a closed socket.
     socket_.abort();
     if (!inviato)
-        messaggi_.avviso(kTitoloInvio, QStringLiteral("Attenzione il comando non è stato inviato a "
-                                                      "causa di un problema di connessione."));
+        emit messaggio({Avviso::Tipo::Attenzione, kTitoloInvio,
+                     QStringLiteral("Attenzione il comando non è stato inviato a "
+                                    "causa di un problema di connessione.")});
     if (inviato)
         esito_.tipo = EsitoPressione::Tipo::Consegnato;
     emit consegnaConclusa(inviato);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/Avviso.h"
 #include "protocol/CreaComando.h"
 #include "protocol/ErroriSocket.h"
 #include "protocol/SuonoTasto.h"
@@ -16,7 +17,6 @@
 namespace pulsiero {
 
 class Configurazione;
-class Messaggi;
 
 // How one press ended, for callers that read no message boxes.
 struct EsitoPressione {
@@ -41,8 +41,7 @@ public:
     // Once connected, the longest the frame may take to leave before the press counts as failed.
     static constexpr int kAttesaConsegnaMs = 2000;
 
-    Trasmettitore(const Configurazione& configurazione, Messaggi& messaggi,
-                  QObject* parent = nullptr);
+    explicit Trasmettitore(const Configurazione& configurazione, QObject* parent = nullptr);
 
     void Img_Pulsante_Click(int index);
     void Winsock_Error(int numero, const QString& descrizione);
@@ -59,6 +58,8 @@ public:
 signals:
     void consegnaConclusa(bool inviato);
     void pressioneConclusa(const pulsiero::EsitoPressione& esito);
+    // What the user is told, in order: a socket error, then the warning that nothing arrived.
+    void messaggio(const pulsiero::Avviso& avviso);
 
 private:
     Momento momentoAttuale();
@@ -67,7 +68,6 @@ private:
     void concludi(bool inviato);
 
     const Configurazione& configurazione_;
-    Messaggi& messaggi_;
     QTcpSocket socket_;
     QTimer scadenza_;
     SuonoTasto suono_;

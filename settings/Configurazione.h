@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/Avviso.h"
 #include "settings/Impostazioni.h"
 
 #include <QObject>
@@ -7,13 +8,11 @@
 
 namespace pulsiero {
 
-class Messaggi;
-
 // The loaded settings of this run and the file they come from.
 class Configurazione : public QObject {
     Q_OBJECT
 public:
-    Configurazione(const QString& percorso, Messaggi& messaggi, QObject* parent = nullptr);
+    explicit Configurazione(const QString& percorso, QObject* parent = nullptr);
 
     const Impostazioni& impostazioni() const { return impostazioni_; }
     const QString& percorso() const { return percorso_; }
@@ -25,11 +24,11 @@ public:
 
 signals:
     void caricata(const pulsiero::Impostazioni::TestiPulsiero& testi);
+    void messaggio(const pulsiero::Avviso& avviso);
 
 private:
     QString percorso_;
     std::string percorsoFile_;
-    Messaggi& messaggi_;
     Impostazioni impostazioni_;
 };
 

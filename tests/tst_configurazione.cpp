@@ -28,7 +28,8 @@ void TestConfigurazione::caricaSenzaAvviso() {
     const QString path = dir.filePath("pulsiero.ini");
     aiuti::scriviFile(path, "[Pulsiero]\nnome=Garage\nt1=Apri\n");
     Messaggi messaggi;
-    Configurazione configurazione(path, messaggi);
+    Configurazione configurazione(path);
+    QObject::connect(&configurazione, &Configurazione::messaggio, &messaggi, &Messaggi::mostra);
     QSignalSpy caricata(&configurazione, &Configurazione::caricata);
     configurazione.CaricaConfigurazione(false);
     QCOMPARE(caricata.size(), 1);
@@ -42,7 +43,8 @@ void TestConfigurazione::caricaSenzaAvviso() {
 void TestConfigurazione::inizializzaComunicazioneConferma() {
     QTemporaryDir dir;
     Messaggi messaggi;
-    Configurazione configurazione(dir.filePath("pulsiero.ini"), messaggi);
+    Configurazione configurazione(dir.filePath("pulsiero.ini"));
+    QObject::connect(&configurazione, &Configurazione::messaggio, &messaggi, &Messaggi::mostra);
     configurazione.CaricaConfigurazione(true);
     QVERIFY(aiuti::chiudiMessaggio(QStringLiteral("Comunicazione TCI/IP"),
                                    QStringLiteral("La comunicazione TCP/IP è stata inizializzata."),

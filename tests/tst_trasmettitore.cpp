@@ -84,9 +84,11 @@ void TestTrasmettitore::configura(const QString& indirizzo, const QString& porta
     const QString path = dir_->filePath("pulsiero.ini");
     aiuti::scriviFile(path, "[Server]\nIndirizzo=" + indirizzo.toUtf8() +
                                 "\nPorta=" + porta.toUtf8() + "\n[Pulsiero]\nPasso=41\n" + extra);
-    configurazione_ = std::make_unique<Configurazione>(path, *messaggi_);
+    configurazione_ = std::make_unique<Configurazione>(path);
     configurazione_->CaricaConfigurazione(false);
-    trasmettitore_ = std::make_unique<Trasmettitore>(*configurazione_, *messaggi_);
+    trasmettitore_ = std::make_unique<Trasmettitore>(*configurazione_);
+    QObject::connect(trasmettitore_.get(), &Trasmettitore::messaggio, messaggi_.get(),
+                     &Messaggi::mostra);
     trasmettitore_->impostaOrologio([] { return Momento{630, 5}; });
 }
 

@@ -55,9 +55,9 @@ Ambiente Ambiente::predefinito(const QString& percorsoIni, const QStringList& ar
 }
 
 Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
-    : QMainWindow(parent), ambiente_(ambiente), configurazione_(ambiente.percorsoIni, messaggi_),
-      trasmettitore_(configurazione_, messaggi_),
-      tray_(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg"))), uscita_(tray_, trasmettitore_),
+    : QMainWindow(parent), ambiente_(ambiente), configurazione_(ambiente.percorsoIni),
+      trasmettitore_(configurazione_), tray_(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg"))),
+      uscita_(tray_, trasmettitore_),
       avvioAutomatico_(ambiente.cartellaAutostart, ambiente.eseguibile, ambiente.argomenti),
       collegamento_(ambiente.cartellaDesktop, ambiente.eseguibile, ambiente.argomenti),
       trayDisponibile_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
@@ -73,6 +73,8 @@ Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(&configurazione_, &Configurazione::caricata, this, &Frm_Pulsiero::applicaTesti);
+    connect(&configurazione_, &Configurazione::messaggio, &messaggi_, &Messaggi::mostra);
+    connect(&trasmettitore_, &Trasmettitore::messaggio, &messaggi_, &Messaggi::mostra);
     connect(&tray_, &IconaTray::apriRichiesto, this, [this] { NascondiFinestra(false); });
     connect(&tray_, &IconaTray::fineRichiesta, this, [this] { uscita_.FineProgramma(); });
 }

@@ -16,17 +16,22 @@ void Messaggi::informazione(const QString& titolo, const QString& testo) {
     accoda({QMessageBox::Information, titolo, testo, {}});
 }
 
+void Messaggi::mostra(const Avviso& avviso) {
+    switch (avviso.tipo) {
+    case Avviso::Tipo::Attenzione:
+        return this->avviso(avviso.titolo, avviso.testo);
+    case Avviso::Tipo::Errore:
+        return errore(avviso.titolo, avviso.testo);
+    case Avviso::Tipo::Informazione:
+        return informazione(avviso.titolo, avviso.testo);
+    }
+}
+
 void Messaggi::domanda(const QString& titolo, const QString& testo, Risposta risposta) {
     accoda({QMessageBox::Question, titolo, testo, std::move(risposta)});
 }
 
 void Messaggi::accoda(Richiesta richiesta) {
-    if (inoltro_) {
-        inoltro_(richiesta.titolo, richiesta.testo);
-        if (richiesta.risposta)
-            richiesta.risposta(false);
-        return;
-    }
     inAttesa_.push_back(std::move(richiesta));
     if (!aperto_)
         mostraProssimo();

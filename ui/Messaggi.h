@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/Avviso.h"
+
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -17,7 +19,6 @@ class Messaggi : public QObject {
     Q_OBJECT
 public:
     using Risposta = std::function<void(bool si)>;
-    using Inoltro = std::function<void(const QString& titolo, const QString& testo)>;
 
     explicit Messaggi(QObject* parent = nullptr);
 
@@ -26,9 +27,8 @@ public:
     void informazione(const QString& titolo, const QString& testo); // information icon, OK
     void domanda(const QString& titolo, const QString& testo, Risposta risposta); // Yes / No
 
-    // Without a window (the command line) every message goes to inoltro instead of a box, in
-    // the same words; a question is answered No.
-    void inoltraA(Inoltro inoltro) { inoltro_ = std::move(inoltro); }
+    // A message from the layers below the windows, in a box with its icon.
+    void mostra(const Avviso& avviso);
 
 private:
     struct Richiesta {
@@ -43,7 +43,6 @@ private:
 
     std::deque<Richiesta> inAttesa_;
     QPointer<QMessageBox> aperto_;
-    Inoltro inoltro_;
 };
 
 } // namespace pulsiero
