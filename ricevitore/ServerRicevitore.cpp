@@ -107,9 +107,9 @@ bool Server::apprendimentoAperto() const {
 }
 
 std::optional<std::string> Server::apri() {
-    if (auto problema = apriChiavi())
-        return problema;
     if (auto problema = apriStato())
+        return problema;
+    if (auto problema = apriChiavi())
         return problema;
     // The writer wakes the loop through this pipe: without it no result would ever be logged.
     if (::pipe2(sveglia_, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -122,8 +122,9 @@ std::optional<std::string> Server::apri() {
     return std::nullopt;
 }
 
-// A keyed transmitter's frame is worthless once withheld for a few minutes only if the minute
-// is checked, so keys and "--tolleranza no" never go together.
+// Read after the state, whose folder is checked first. A keyed transmitter's frame is worthless
+// once withheld for a few minutes only if the minute is checked, so keys and "--tolleranza no"
+// never go together.
 std::optional<std::string> Server::apriChiavi() {
     if (opzioni_.fileChiavi.empty())
         return std::nullopt;
@@ -136,6 +137,11 @@ std::optional<std::string> Server::apriChiavi() {
                opzioni_.fileChiavi + "): il minuto è ciò che rende inutile una trama trattenuta";
     for (const auto& [numero, chiave] : chiavi_)
         tracker_.policy().keyed.insert(numero);
+    // A transmitter whose key was taken away keeps no keyed counter: it is learnt anew.
+    std::erase_if(durevole_, [this](const auto& passo) {
+        return !chiavi_.count(passo.first) && (passo.second < 1 || passo.second > 65535);
+    });
+    tracker_.load(durevole_);
     return std::nullopt;
 }
 
@@ -150,10 +156,6 @@ std::optional<std::string> Server::apriStato() {
         stato_.emplace(std::move(std::get<FileStato>(aperto)));
         primoAvvio = !stato_->letto();
         durevole_ = stato_->letto().value_or(rolling::Tracker::Steps{});
-        // A transmitter whose key was taken away keeps no keyed counter: it is learnt anew.
-        std::erase_if(durevole_, [this](const auto& passo) {
-            return !chiavi_.count(passo.first) && (passo.second < 1 || passo.second > 65535);
-        });
         tracker_.load(durevole_);
         if (!stato_->salva(rolling::serialize(durevole_)))
             return opzioni_.fileStato + ": impossibile scrivere lo stato: " + std::strerror(errno);
