@@ -154,8 +154,8 @@ bool FileStato::salva(std::string_view testo) const {
 std::variant<int, std::string> apriCartellaNostra(const std::string& cartella,
                                                   const std::string& di) {
     if (!creaCartelle(cartella))
-        return errore(cartella, "impossibile creare la cartella " + di + ": " +
-                                    std::strerror(errno));
+        return errore(cartella,
+                      "impossibile creare la cartella " + di + ": " + std::strerror(errno));
     const int fd = ::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat s {};
     if (fd < 0 || ::fstat(fd, &s) != 0) {
@@ -180,8 +180,7 @@ std::variant<std::optional<std::string>, std::string>
 leggiFileNostro(int cartella, const std::string& nome, const std::string& percorso,
                 const std::string& soggetto, bool privato) {
     // O_NONBLOCK: a planted FIFO must not hang the start-up.
-    const int fd =
-        ::openat(cartella, nome.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::openat(cartella, nome.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENOENT)
         return std::optional<std::string>();
     if (fd < 0)
@@ -204,8 +203,8 @@ leggiFileNostro(int cartella, const std::string& nome, const std::string& percor
     if (!riservato) {
         char permessi[8];
         std::snprintf(permessi, sizeof permessi, "%04o", static_cast<unsigned>(s.st_mode & 07777));
-        return errore(percorso, soggetto + " è accessibile ad altri utenti (permessi " +
-                                    permessi + "; usare chmod 600)");
+        return errore(percorso, soggetto + " è accessibile ad altri utenti (permessi " + permessi +
+                                    "; usare chmod 600)");
     }
     if (!testo)
         return errore(percorso, s.st_size > kDimensioneMassima

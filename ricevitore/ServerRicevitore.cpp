@@ -100,6 +100,9 @@ Server::Server(Opzioni opzioni)
 Server::~Server() {
     for (const auto& a : ascolti_)
         ::close(a.fd);
+    for (const int fd : sveglia_)
+        if (fd >= 0)
+            ::close(fd);
 }
 
 bool Server::apprendimentoAperto() const {
@@ -425,9 +428,9 @@ Esito Server::giudica(const std::string& trama, const std::string& peer,
         return e;
     }
     // The frame's own part comes first: it names the transmitter, and so the key to check with.
-    const auto decodificata = frame::decode(
-        std::string_view(trama).substr(0, trama.find(autenticazione::kSeparatore)),
-        opzioni_.numeroRicevitore);
+    const auto decodificata =
+        frame::decode(std::string_view(trama).substr(0, trama.find(autenticazione::kSeparatore)),
+                      opzioni_.numeroRicevitore);
     if (const auto* rifiuto = std::get_if<frame::Refusal>(&decodificata)) {
         e.verdetto = "rifiutato: " + std::string(frame::describe(*rifiuto));
         e.motivo = frame::code(*rifiuto);
@@ -556,8 +559,6 @@ void Server::esegui() {
     lavoro_.notify_one();
     scrittore_.join();
     pubblica();
-    ::close(sveglia_[0]);
-    ::close(sveglia_[1]);
 }
 
 } // namespace pulsiero::ricevitore

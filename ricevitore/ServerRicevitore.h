@@ -29,9 +29,9 @@ struct Opzioni {
     rolling::Policy politica;
     bool apprendimento = false; // --apprendimento; a first start with no state learns anyway
     int apprendimentoSecondi = 60;
-    std::string fileStato; // empty: state kept in memory only
+    std::string fileStato;  // empty: state kept in memory only
     std::string fileChiavi; // the keys of paired transmitters; empty: none
-    std::string programma; // run for each accepted frame, never through a shell
+    std::string programma;  // run for each accepted frame, never through a shell
     std::size_t maxProgrammi = 8;
     std::chrono::milliseconds limiteProgramma{10000};
     bool json = false;

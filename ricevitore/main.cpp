@@ -5,9 +5,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -33,9 +33,11 @@ Opzioni:
   --finestra N          passi accettati oltre l'ultimo memorizzato (predefinito 16)
   --risincronizzazione N
                         passi oltre la finestra entro cui due trame consecutive
-                        risincronizzano un pulsiero (predefinito 4096)
+                        risincronizzano un pulsiero (predefinito 4096; per un pulsiero
+                        con chiave vale qualunque distanza in avanti)
   --tolleranza N|no     minuti di scarto ammessi rispetto all'orologio locale
-                        (predefinito 5; "no" disattiva il controllo)
+                        (predefinito 5; "no" disattiva il controllo, non ammesso se
+                        qualche pulsiero ha una chiave)
   --apprendimento       apre l'apprendimento di nuovi pulsieri (aperto da solo al primo
                         avvio senza stato): un pulsiero senza passo memorizzato è appreso
                         con due trame consecutive; quelli già noti restano controllati

@@ -18,6 +18,7 @@
 #include <arpa/inet.h>
 #include <mutex>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -163,6 +164,7 @@ private slots:
     void avvioRifiutato_data();
     void avvioRifiutato();
     void abbinaEIncolla();
+    void senzaPipeNonParte();
 };
 
 void TestRicevitoreChiavi::andataERitorno_data() {
@@ -279,13 +281,18 @@ void TestRicevitoreChiavi::rifiuti_data() {
     QTest::addColumn<QString>("verdetto");
     QTest::addColumn<QString>("motivo");
     QTest::newRow("keyed, no authentication part")
-        << 7 << QString() << "rifiutato: trama non autenticata" << "non_autenticata";
+        << 7 << QString() << "rifiutato: trama non autenticata"
+        << "non_autenticata";
     QTest::newRow("keyed, MAC of another key")
-        << 7 << kChiaveAltra << "rifiutato: autenticazione fallita" << "autenticazione_fallita";
-    QTest::newRow("keyed, right MAC") << 7 << kChiaveB << "accettato" << "accettato";
+        << 7 << kChiaveAltra << "rifiutato: autenticazione fallita"
+        << "autenticazione_fallita";
+    QTest::newRow("keyed, right MAC") << 7 << kChiaveB << "accettato"
+                                      << "accettato";
     QTest::newRow("no key, authentication part")
-        << 9 << kChiaveB << "rifiutato: pulsiero senza chiave" << "senza_chiave";
-    QTest::newRow("no key, plain frame as before") << 9 << QString() << "accettato" << "accettato";
+        << 9 << kChiaveB << "rifiutato: pulsiero senza chiave"
+        << "senza_chiave";
+    QTest::newRow("no key, plain frame as before") << 9 << QString() << "accettato"
+                                                   << "accettato";
 }
 
 void TestRicevitoreChiavi::rifiuti() {
@@ -298,8 +305,7 @@ void TestRicevitoreChiavi::rifiuti() {
                "pulsiero-ricevitore stato 2\n7 197108\n9 500\ncontrollo 6EC0E727\n");
     scriviFile(dir.filePath("chiavi"), "7 " + kChiaveB.toLatin1() + "\n");
     Ricevitore r(opzioni(dir));
-    std::string trama =
-        *frame::build({12345, pulsiero, 2, adesso().minutoDelGiorno, 3, 501});
+    std::string trama = *frame::build({12345, pulsiero, 2, adesso().minutoDelGiorno, 3, 501});
     if (!chiave.isEmpty())
         trama = *autenticazione::tramaAutenticata(
             trama, 3, *autenticazione::leggiChiave(chiave.toStdString()));
@@ -334,9 +340,12 @@ void TestRicevitoreChiavi::azzeraPasso_data() {
     QTest::addColumn<bool>("riuscito");
     QTest::addColumn<QString>("passoDopo");
     QTest::addColumn<QString>("cicloDopo");
-    QTest::newRow("no key") << QString() << "3" << true << "0" << "3";
-    QTest::newRow("key, wrap 3") << kChiaveDue << "3" << true << "0" << "4";
-    QTest::newRow("key, wrap 65534") << kChiaveDue << "65534" << true << "0" << "65535";
+    QTest::newRow("no key") << QString() << "3" << true << "0"
+                            << "3";
+    QTest::newRow("key, wrap 3") << kChiaveDue << "3" << true << "0"
+                                 << "4";
+    QTest::newRow("key, wrap 65534") << kChiaveDue << "65534" << true << "0"
+                                     << "65535";
     QTest::newRow("key, wrap 65535: used up") << kChiaveDue << "65535" << false << "500"
                                               << "65535";
 }
@@ -442,7 +451,8 @@ void TestRicevitoreChiavi::abbinaEIncolla() {
     QCOMPARE(leggiFile(dir.filePath("chiavi")), "7 " + trovato.captured(1).toLatin1() + "\n");
     QCOMPARE(QFileInfo(dir.filePath("chiavi")).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-    QCOMPARE(leggiFile(stato), QByteArray("pulsiero-ricevitore stato 2\n7 0\ncontrollo C14D7D4F\n"));
+    QCOMPARE(leggiFile(stato),
+             QByteArray("pulsiero-ricevitore stato 2\n7 0\ncontrollo C14D7D4F\n"));
 
     QProcess ricevitore;
     ricevitore.start(RICEVITORE,
@@ -491,6 +501,37 @@ void TestRicevitoreChiavi::abbinaEIncolla() {
     QCOMPARE(json["tasto"].toInt(), 2);
     QCOMPARE(json["passo"].toInt(), 1);
     QCOMPARE(json["memorizzato"].toInt(), 0);
+}
+
+// The pipe through which the state's writer wakes the loop: without it the receiver refuses to
+// start. Descriptors are used up so that the state opens (three at most, two kept) and the pipe,
+// which needs two more, cannot.
+void TestRicevitoreChiavi::senzaPipeNonParte() {
+    QTemporaryDir dir;
+    auto o = opzioni(dir);
+    o.fileChiavi.clear();
+    rlimit prima{};
+    QVERIFY(::getrlimit(RLIMIT_NOFILE, &prima) == 0);
+    rlimit basso = prima;
+    basso.rlim_cur = std::min<rlim_t>(prima.rlim_cur, 512);
+    QVERIFY(::setrlimit(RLIMIT_NOFILE, &basso) == 0);
+    std::vector<int> occupati;
+    for (int fd; occupati.size() < 512 && (fd = ::dup(0)) >= 0;)
+        occupati.push_back(fd);
+    for (int i = 0; i < 3; ++i) {
+        ::close(occupati.back());
+        occupati.pop_back();
+    }
+    std::optional<std::string> problema;
+    {
+        ricevitore::Server server(o);
+        problema = server.apri();
+    }
+    for (int fd : occupati)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &prima);
+    QCOMPARE(QString::fromStdString(problema.value_or("started")),
+             QStringLiteral("impossibile creare la pipe interna: Too many open files"));
 }
 
 QTEST_GUILESS_MAIN(TestRicevitoreChiavi)
