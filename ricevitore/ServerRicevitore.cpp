@@ -459,7 +459,10 @@ Esito Server::giudica(const std::string& trama, const std::string& peer,
 // with a right MAC, and then its step is the 32-bit counter (wrap count and step); a frame of a
 // transmitter without a key must carry no authentication part. false: refused, e says why.
 bool Server::giudicaChiave(const std::string& trama, const frame::Decoded& d, Esito& e) const {
-    const auto rifiuta = [&e](const char* verdetto, const char* motivo) {
+    const auto rifiuta = [&](const char* verdetto, const char* motivo) {
+        if (const auto passo = tracker_.steps().find(d.transmitter);
+            passo != tracker_.steps().end())
+            e.passoMemorizzato = passo->second;
         e.verdetto = std::string("rifiutato: ") + verdetto;
         e.motivo = motivo;
         return false;

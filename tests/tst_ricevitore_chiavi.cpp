@@ -313,6 +313,7 @@ void TestRicevitoreChiavi::rifiuti() {
     QCOMPARE(QString::fromStdString(e.verdetto), verdetto);
     QCOMPARE(QString::fromStdString(e.motivo), motivo);
     QCOMPARE(e.autenticato, pulsiero == 7 && verdetto == "accettato");
+    QCOMPARE(e.passoMemorizzato.value_or(-1), pulsiero == 7 ? 197108 : 500);
 }
 
 // Wrong MACs count toward the lockout of their address like any refusal.
