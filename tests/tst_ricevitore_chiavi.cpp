@@ -151,6 +151,8 @@ std::string premi(const std::string& percorso) {
 class TestRicevitoreChiavi : public QObject {
     Q_OBJECT
 private slots:
+    void contatoreConChiave_data();
+    void contatoreConChiave();
     void andataERitorno_data();
     void andataERitorno();
     void giroDelPasso();
@@ -166,6 +168,48 @@ private slots:
     void abbinaEIncolla();
     void senzaPipeNonParte();
 };
+
+// The rules on a keyed transmitter's 32-bit counter (wrap << 16 | step): events "counter@second".
+void TestRicevitoreChiavi::contatoreConChiave_data() {
+    QTest::addColumn<qint64>("memorizzato");
+    QTest::addColumn<QStringList>("eventi");
+    QTest::addColumn<QStringList>("verdetti");
+    const QString accettato = "accettato", attesa = "fuori finestra, risincronizzazione in attesa",
+                  risincronizzato = "accettato (risincronizzato)",
+                  ripetizione = "ripetizione rifiutata";
+    QTest::newRow("one step across the wrap")
+        << qint64(65535) << QStringList{"65537@0"} << QStringList{accettato};
+    QTest::newRow("window 16 across the wrap, and one past it")
+        << qint64(65520) << QStringList{"65537@0", "65554@1"} << QStringList{accettato, attesa};
+    QTest::newRow("a pair across the wrap")
+        << qint64(5) << QStringList{"65535@0", "65537@1"} << QStringList{attesa, risincronizzato};
+    QTest::newRow("a pair at the far end")
+        << qint64(0) << QStringList{"4294901761@0", "4294901762@1"}
+        << QStringList{attesa, risincronizzato};
+    QTest::newRow("the same counter")
+        << qint64(65537) << QStringList{"65537@0"} << QStringList{ripetizione};
+    QTest::newRow("far behind is behind, never round the cycle")
+        << qint64(4026531840) << QStringList{"268435457@0", "268435458@1"}
+        << QStringList{ripetizione, ripetizione};
+}
+
+void TestRicevitoreChiavi::contatoreConChiave() {
+    QFETCH(qint64, memorizzato);
+    QFETCH(QStringList, eventi);
+    QFETCH(QStringList, verdetti);
+    rolling::Policy politica;
+    politica.keyed = {7};
+    rolling::Tracker tracker(politica);
+    tracker.load({{7, static_cast<rolling::Counter>(memorizzato)}});
+    QStringList effettivi;
+    for (const QString& e : eventi)
+        effettivi << QString::fromStdString(std::string(rolling::describe(
+            tracker
+                .evaluate(7, static_cast<rolling::Counter>(e.section('@', 0, 0).toLongLong()), 600,
+                          600, e.section('@', 1, 1).toInt())
+                .verdict)));
+    QCOMPARE(effettivi, verdetti);
+}
 
 void TestRicevitoreChiavi::andataERitorno_data() {
     QTest::addColumn<QString>("chiave");
