@@ -12,6 +12,7 @@ namespace pulsiero::rolling {
 namespace {
 
 constexpr std::string_view kHeader = "pulsiero-ricevitore stato 1\n";
+constexpr std::string_view kHeaderWide = "pulsiero-ricevitore stato 2\n";
 constexpr std::string_view kCheckPrefix = "controllo ";
 
 std::uint32_t crc32(std::string_view bytes) {
@@ -108,10 +109,16 @@ bool Tracker::staleMinute(std::int32_t frameMinute, std::int32_t nowMinute) cons
     return std::min(gap, frame::kMinutesPerDay - gap) > *policy_.toleranceMinutes;
 }
 
+// How far forward a counter is: on the cycle for plain transmitters; for keyed ones a plain
+// difference, zero or less for anything not ahead, since their counter never wraps.
+std::int64_t Tracker::ahead(bool keyed, Counter from, Counter to) const {
+    return keyed ? keyedOrdinal(to) - keyedOrdinal(from) : distance(from, to);
+}
+
 // True when a remembered first frame is the step just before this one.
-bool Tracker::completesPair(std::vector<Candidate>& candidates, Counter step) const {
+bool Tracker::completesPair(bool keyed, std::vector<Candidate>& candidates, Counter step) const {
     return std::any_of(candidates.begin(), candidates.end(),
-                       [&](const Candidate& c) { return distance(c.step, step) == 1; });
+                       [&](const Candidate& c) { return ahead(keyed, c.step, step) == 1; });
 }
 
 // The same frame again neither adds a candidate nor refreshes its time; the oldest goes first.
@@ -139,6 +146,7 @@ Tracker::Result Tracker::evaluate(std::int32_t transmitter, Counter step, std::i
     if (!before && !learning(nowSeconds))
         return verdict(Verdict::UnknownTransmitter);
 
+    const bool keyed = policy_.keyed.count(transmitter) > 0;
     auto& candidates = candidates_[transmitter];
     std::erase_if(candidates, [&](const Candidate& c) {
         return nowSeconds - c.seconds > policy_.resyncSeconds;
@@ -149,34 +157,40 @@ Tracker::Result Tracker::evaluate(std::int32_t transmitter, Counter step, std::i
         return verdict(v);
     };
     if (!before) {
-        if (completesPair(candidates, step))
+        if (completesPair(keyed, candidates, step))
             return adopt(Verdict::Learnt);
         remember(candidates, step, nowSeconds);
         return verdict(Verdict::LearningPending);
     }
-    const std::int64_t d = distance(*before, step);
-    if (d == 0 || d > policy_.cycle / 2)
+    const std::int64_t d = ahead(keyed, *before, step);
+    if (d <= 0 || (!keyed && d > policy_.cycle / 2))
         return verdict(Verdict::Replay);
     if (d <= policy_.window)
         return adopt(Verdict::Accepted);
-    if (d > policy_.window + policy_.resyncSteps)
+    if (!keyed && d > policy_.window + policy_.resyncSteps)
         return verdict(Verdict::ResyncTooFar);
-    if (completesPair(candidates, step))
+    if (completesPair(keyed, candidates, step))
         return adopt(Verdict::Resynchronised);
     remember(candidates, step, nowSeconds);
     return verdict(Verdict::ResyncPending);
 }
 
 std::string serialize(const Tracker::Steps& steps) {
-    std::string text(kHeader);
+    const bool wide = std::any_of(steps.begin(), steps.end(), [](const auto& entry) {
+        return entry.second < 1 || entry.second > 65535;
+    });
+    std::string text(wide ? kHeaderWide : kHeader);
     for (const auto& [transmitter, step] : steps)
         text += std::to_string(transmitter) + " " + std::to_string(step) + "\n";
     return text + std::string(kCheckPrefix) + hex8(crc32(text)) + "\n";
 }
 
 std::variant<Tracker::Steps, std::string> parseState(std::string_view text, std::int64_t cycle) {
-    if (text.substr(0, kHeader.size()) != kHeader)
+    const bool wide = text.substr(0, kHeaderWide.size()) == kHeaderWide;
+    if (!wide && text.substr(0, kHeader.size()) != kHeader)
         return std::string("intestazione mancante o sconosciuta");
+    const std::int64_t lowest = wide ? 0 : 1;
+    const std::int64_t highest = wide ? std::int64_t{0xFFFFFFFF} : cycle;
     if (text.empty() || text.back() != '\n')
         return std::string("file troncato (manca la riga di controllo)");
     const auto lastLine = text.rfind('\n', text.size() - 2) + 1;
@@ -198,8 +212,8 @@ std::variant<Tracker::Steps, std::string> parseState(std::string_view text, std:
         const auto transmitter = digits(line.substr(0, space));
         const auto step =
             space == std::string_view::npos ? std::nullopt : digits(line.substr(space + 1));
-        if (!transmitter || !step || *transmitter < 1 || *transmitter > 128 || *step < 1 ||
-            *step > cycle || steps.count(static_cast<std::int32_t>(*transmitter)))
+        if (!transmitter || !step || *transmitter < 1 || *transmitter > 128 || *step < lowest ||
+            *step > highest || steps.count(static_cast<std::int32_t>(*transmitter)))
             return "riga " + std::to_string(lineNumber) + " non valida";
         steps[static_cast<std::int32_t>(*transmitter)] = static_cast<Counter>(*step);
         start = end + 1;

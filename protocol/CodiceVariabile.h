@@ -38,7 +38,17 @@ struct Policy {
     std::optional<int> toleranceMinutes = 5; // none: the minute is not checked
     std::set<std::int32_t> enrolled;         // empty: every transmitter may be learnt
     std::int64_t cycle = 65535;              // counters run 1 to cycle, then 1 again
+    // Transmitters with a key: their counter is wrap << 16 | step, it never wraps, and only
+    // moves forward. A pair resynchronises at any distance ahead: nobody without the key can
+    // make one, so a pair far ahead is the genuine transmitter's.
+    std::set<std::int32_t> keyed;
 };
+
+// A keyed counter as a running count of frames: (wrap, 65535) is followed by (wrap + 1, 1), and
+// (0, 0) is a freshly paired transmitter, before its first frame.
+constexpr std::int64_t keyedOrdinal(Counter counter) {
+    return std::int64_t{counter >> 16} * 65535 + (counter & 0xFFFF);
+}
 
 // The rolling-code decision, after the practice of deployed decoders: per transmitter the last
 // accepted step, a forward window, and a two-frame resynchronisation a bounded way beyond it.
@@ -80,7 +90,8 @@ private:
         std::int64_t seconds;
     };
 
-    bool completesPair(std::vector<Candidate>& candidates, Counter step) const;
+    std::int64_t ahead(bool keyed, Counter from, Counter to) const;
+    bool completesPair(bool keyed, std::vector<Candidate>& candidates, Counter step) const;
     void remember(std::vector<Candidate>& candidates, Counter step, std::int64_t seconds) const;
     bool staleMinute(std::int32_t frameMinute, std::int32_t nowMinute) const;
 
@@ -91,7 +102,10 @@ private:
 };
 
 // The state file: a version line, "transmitter step" per line, and a last line with a CRC-32 of
-// everything before it, so a file cut short anywhere is told apart from a complete one.
+// everything before it, so a file cut short anywhere is told apart from a complete one. Version 1
+// holds steps 1 to 65535; version 2, written only when a counter needs it, holds any 32-bit
+// counter (keyed transmitters, and 0 for one just paired), so an older receiver refuses it rather
+// than misread it. Both versions are read.
 std::string serialize(const Tracker::Steps& steps);
 
 // The steps, or what is wrong with the text (Italian, for the user).

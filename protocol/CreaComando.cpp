@@ -79,6 +79,28 @@ std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
     return std::move(*comando);
 }
 
+bool AzzeraPasso(const std::string& percorsoIni) {
+    const auto lock = ini::SettingsLock::acquire(percorsoIni);
+    if (!lock)
+        return false;
+    const auto documento = ini::loadDocument(percorsoIni);
+    const auto leggi = [&documento](const Chiave& c) {
+        return documento.value(c.sezione, c.nome, c.predefinito);
+    };
+    std::vector<ini::Valore> valori{
+        {std::string(chiavi::Passo.sezione), std::string(chiavi::Passo.nome), "0"}};
+    if (!leggi(chiavi::ChiaveSegreta).empty()) {
+        // The step that follows 65535 under the same wrap count is 1 of the next one: asking for
+        // it advances the count exactly as a wrap does.
+        const auto ciclo = cicloDelPasso(leggi(chiavi::Ciclo), "65535", 1);
+        if (!ciclo)
+            return false;
+        valori.push_back({std::string(chiavi::Ciclo.sezione), std::string(chiavi::Ciclo.nome),
+                          std::to_string(*ciclo)});
+    }
+    return ini::writeValuesLocked(percorsoIni, valori);
+}
+
 std::optional<std::string> CreaComando(std::int16_t tasto, const Impostazioni& impostazioni,
                                        const std::string& percorsoIni, const Momento& momento) {
     auto esito = PreparaComando(tasto, impostazioni, percorsoIni, momento);

@@ -33,4 +33,10 @@ std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
                                                         const std::string& percorsoIni,
                                                         const Momento& momento);
 
+// Sets the step counter back to 0, the configuration dialog's reset. With a key in the file the
+// wrap count advances by one in the same write, so the next frames carry counters the receiver
+// has never seen (two consecutive presses resynchronise it) rather than ones it has. false when
+// the file could not be written, or the wrap count is not 0 to 65534: the file is then unchanged.
+bool AzzeraPasso(const std::string& percorsoIni);
+
 } // namespace pulsiero

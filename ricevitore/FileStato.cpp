@@ -1,6 +1,7 @@
 #include "ricevitore/FileStato.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -14,12 +15,16 @@ namespace {
 
 constexpr off_t kDimensioneMassima = 64 * 1024; // 128 transmitters take under 2 KiB
 
+} // namespace
+
 std::string cartellaDi(const std::string& percorso) {
     const auto barra = percorso.rfind('/');
     if (barra == std::string::npos)
         return ".";
     return barra == 0 ? "/" : percorso.substr(0, barra);
 }
+
+namespace {
 
 // mkdir -p: each missing folder is created private to this user.
 bool creaCartelle(const std::string& cartella) {
@@ -101,18 +106,10 @@ std::variant<FileStato, std::string> FileStato::apri(const std::string& percorso
 // The folder is opened once: every later name is resolved in it, so swapping the path for a
 // link after the checks changes nothing.
 std::optional<std::string> FileStato::apriCartella(const std::string& cartella) {
-    if (!creaCartelle(cartella))
-        return errore(cartella, std::string("impossibile creare la cartella dello stato: ") +
-                                    std::strerror(errno));
-    cartella_ = ::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    struct stat s {};
-    if (cartella_ < 0 || ::fstat(cartella_, &s) != 0)
-        return errore(cartella,
-                      std::string("cartella dello stato non accessibile: ") + std::strerror(errno));
-    if (s.st_uid != ::geteuid())
-        return errore(cartella, "la cartella dello stato appartiene a un altro utente");
-    if ((s.st_mode & S_IWOTH) && !(s.st_mode & S_ISVTX))
-        return errore(cartella, "la cartella dello stato è scrivibile da altri utenti");
+    auto aperta = apriCartellaNostra(cartella, "dello stato");
+    if (auto* problema = std::get_if<std::string>(&aperta))
+        return *problema;
+    cartella_ = std::get<int>(aperta);
     return std::nullopt;
 }
 
@@ -137,44 +134,92 @@ std::optional<std::string> FileStato::prendiBlocco(const std::string& cartella) 
 
 // No file is a first start; anything else that is not our own complete state stops the start.
 std::optional<std::string> FileStato::leggi() {
-    // O_NONBLOCK: a planted FIFO must not hang the start-up.
-    const int fd =
-        ::openat(cartella_, nome_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0 && errno == ENOENT)
-        return std::nullopt;
-    if (fd < 0)
-        return errore(percorso_, errno == ELOOP ? "lo stato è un collegamento simbolico"
-                                                : std::string("impossibile leggere lo stato: ") +
-                                                      std::strerror(errno));
-    struct stat s {};
-    const bool regolare = ::fstat(fd, &s) == 0 && S_ISREG(s.st_mode);
-    const bool nostro = regolare && s.st_uid == ::geteuid();
-    const auto testo =
-        regolare && nostro && s.st_size <= kDimensioneMassima ? leggiTutto(fd) : std::nullopt;
-    const int erroreLettura = errno;
-    ::close(fd);
-    if (!regolare)
-        return errore(percorso_, "lo stato non è un file regolare");
-    if (!nostro)
-        return errore(percorso_, "lo stato appartiene a un altro utente");
+    auto letto = leggiFileNostro(cartella_, nome_, percorso_, "lo stato", false);
+    if (auto* problema = std::get_if<std::string>(&letto))
+        return *problema;
+    const auto& testo = std::get<std::optional<std::string>>(letto);
     if (!testo)
-        return errore(percorso_, s.st_size > kDimensioneMassima
-                                     ? std::string("lo stato è troppo grande")
-                                     : std::string("impossibile leggere lo stato: ") +
-                                           std::strerror(erroreLettura));
-    auto letto = rolling::parseState(*testo);
-    if (const auto* problema = std::get_if<std::string>(&letto))
+        return std::nullopt;
+    auto passi = rolling::parseState(*testo);
+    if (const auto* problema = std::get_if<std::string>(&passi))
         return errore(percorso_, "stato non valido: " + *problema);
-    letto_ = std::move(std::get<rolling::Tracker::Steps>(letto));
+    letto_ = std::move(std::get<rolling::Tracker::Steps>(passi));
     return std::nullopt;
 }
 
 bool FileStato::salva(std::string_view testo) const {
-    // Only the holder of the lock writes here, so a fixed temporary name is enough; a leftover
-    // from a killed run, or anything planted under that name, is removed first.
-    const std::string temporaneo = "." + nome_ + ".nuovo";
-    ::unlinkat(cartella_, temporaneo.c_str(), 0);
-    const int fd = ::openat(cartella_, temporaneo.c_str(),
+    return sostituisci(cartella_, nome_, testo);
+}
+
+std::variant<int, std::string> apriCartellaNostra(const std::string& cartella,
+                                                  const std::string& di) {
+    if (!creaCartelle(cartella))
+        return errore(cartella,
+                      "impossibile creare la cartella " + di + ": " + std::strerror(errno));
+    const int fd = ::open(cartella.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat s {};
+    if (fd < 0 || ::fstat(fd, &s) != 0) {
+        const std::string perche = std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return errore(cartella, "cartella " + di + " non accessibile: " + perche);
+    }
+    std::string problema;
+    if (s.st_uid != ::geteuid())
+        problema = "la cartella " + di + " appartiene a un altro utente";
+    else if ((s.st_mode & S_IWOTH) && !(s.st_mode & S_ISVTX))
+        problema = "la cartella " + di + " è scrivibile da altri utenti";
+    if (!problema.empty()) {
+        ::close(fd);
+        return errore(cartella, problema);
+    }
+    return fd;
+}
+
+std::variant<std::optional<std::string>, std::string>
+leggiFileNostro(int cartella, const std::string& nome, const std::string& percorso,
+                const std::string& soggetto, bool privato) {
+    // O_NONBLOCK: a planted FIFO must not hang the start-up.
+    const int fd = ::openat(cartella, nome.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT)
+        return std::optional<std::string>();
+    if (fd < 0)
+        return errore(percorso, errno == ELOOP ? soggetto + " è un collegamento simbolico"
+                                               : "impossibile leggere " + soggetto + ": " +
+                                                     std::strerror(errno));
+    struct stat s {};
+    const bool regolare = ::fstat(fd, &s) == 0 && S_ISREG(s.st_mode);
+    const bool nostro = regolare && s.st_uid == ::geteuid();
+    const bool riservato = !privato || (s.st_mode & 077) == 0;
+    const auto testo = regolare && nostro && riservato && s.st_size <= kDimensioneMassima
+                           ? leggiTutto(fd)
+                           : std::nullopt;
+    const int erroreLettura = errno;
+    ::close(fd);
+    if (!regolare)
+        return errore(percorso, soggetto + " non è un file regolare");
+    if (!nostro)
+        return errore(percorso, soggetto + " appartiene a un altro utente");
+    if (!riservato) {
+        char permessi[8];
+        std::snprintf(permessi, sizeof permessi, "%04o", static_cast<unsigned>(s.st_mode & 07777));
+        return errore(percorso, soggetto + " è accessibile ad altri utenti (permessi " + permessi +
+                                    "; usare chmod 600)");
+    }
+    if (!testo)
+        return errore(percorso, s.st_size > kDimensioneMassima
+                                    ? soggetto + " è troppo grande"
+                                    : "impossibile leggere " + soggetto + ": " +
+                                          std::strerror(erroreLettura));
+    return testo;
+}
+
+bool sostituisci(int cartella, const std::string& nome, std::string_view testo) {
+    // Only the holder of the state lock writes here, so a fixed temporary name is enough; a
+    // leftover from a killed run, or anything planted under that name, is removed first.
+    const std::string temporaneo = "." + nome + ".nuovo";
+    ::unlinkat(cartella, temporaneo.c_str(), 0);
+    const int fd = ::openat(cartella, temporaneo.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
@@ -184,14 +229,14 @@ bool FileStato::salva(std::string_view testo) const {
     if (scritto && !chiuso)
         errore = errno;
     if (!scritto || !chiuso ||
-        ::renameat(cartella_, temporaneo.c_str(), cartella_, nome_.c_str()) != 0) {
+        ::renameat(cartella, temporaneo.c_str(), cartella, nome.c_str()) != 0) {
         if (scritto && chiuso)
             errore = errno;
-        ::unlinkat(cartella_, temporaneo.c_str(), 0);
+        ::unlinkat(cartella, temporaneo.c_str(), 0);
         errno = errore; // the caller reports why
         return false;
     }
-    return ::fsync(cartella_) == 0;
+    return ::fsync(cartella) == 0;
 }
 
 } // namespace pulsiero::ricevitore

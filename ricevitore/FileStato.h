@@ -44,4 +44,18 @@ private:
     std::optional<rolling::Tracker::Steps> letto_;
 };
 
+// Shared with the keys file.
+std::string cartellaDi(const std::string& percorso);
+// Opens a folder, creating what is missing (0700); refuses one that another user owns or that
+// others may write without the sticky bit. The descriptor, or a message ("di": "dello stato").
+std::variant<int, std::string> apriCartellaNostra(const std::string& cartella,
+                                                  const std::string& di);
+// Reads a regular file of ours in the folder, never through a symbolic link; with privato, also
+// refuses one that group or others may read or write. nullopt text: no such file.
+std::variant<std::optional<std::string>, std::string>
+leggiFileNostro(int cartella, const std::string& nome, const std::string& percorso,
+                const std::string& soggetto, bool privato);
+// Durable replacement through a temporary file (0600) renamed over the name; false on failure.
+bool sostituisci(int cartella, const std::string& nome, std::string_view testo);
+
 } // namespace pulsiero::ricevitore

@@ -100,6 +100,8 @@ std::string rigaTesto(const Esito& e, const std::string& ora) {
     riga += " \"" + stampabile(e.trama) + "\"";
     for (const auto& [nome, valore] : campi(e))
         riga += std::string(" ") + nome + "=" + numero(valore, "-");
+    if (e.autenticato)
+        riga += " autenticato";
     return riga + " -> " + e.verdetto;
 }
 
@@ -109,6 +111,7 @@ std::string rigaJson(const Esito& e, const std::string& ora) {
     for (const auto& [nome, valore] : campi(e))
         riga += std::string(",\"") + nome + "\":" + numero(valore, "null");
     riga += std::string(",\"accettato\":") + (e.accettato ? "true" : "false");
+    riga += std::string(",\"autenticato\":") + (e.autenticato ? "true" : "false");
     riga += ",\"motivo\":" + jsonNostro(e.motivo);
     if (e.ripetizioni > 0)
         riga += ",\"ripetizioni\":" + std::to_string(e.ripetizioni);

@@ -20,6 +20,7 @@ struct Esito {
     std::string verdetto;  // for people, in Italian
     std::string motivo;    // a short code for tools
     bool accettato = false;
+    bool autenticato = false; // the frame's MAC was checked with its transmitter's key
     std::optional<std::int32_t> pulsiero, tasto, minuto, casuale;
     std::optional<std::int64_t> passo, passoMemorizzato;
     std::int64_t ripetizioni = 0; // a summary line: this many more like it in the last second

@@ -1,5 +1,6 @@
 #include "ricevitore/ServerRicevitore.h"
 
+#include "protocol/Autenticazione.h"
 #include "protocol/Decodifica.h"
 
 #include <algorithm>
@@ -99,6 +100,9 @@ Server::Server(Opzioni opzioni)
 Server::~Server() {
     for (const auto& a : ascolti_)
         ::close(a.fd);
+    for (const int fd : sveglia_)
+        if (fd >= 0)
+            ::close(fd);
 }
 
 bool Server::apprendimentoAperto() const {
@@ -108,11 +112,39 @@ bool Server::apprendimentoAperto() const {
 std::optional<std::string> Server::apri() {
     if (auto problema = apriStato())
         return problema;
+    if (auto problema = apriChiavi())
+        return problema;
+    // The writer wakes the loop through this pipe: without it no result would ever be logged.
+    if (::pipe2(sveglia_, O_CLOEXEC | O_NONBLOCK) != 0)
+        return std::string("impossibile creare la pipe interna: ") + std::strerror(errno);
     if (auto problema = controllaLimiteFile())
         return problema;
     for (const auto& indirizzo : opzioni_.indirizzi)
         if (auto problema = apriAscolto(indirizzo))
             return problema;
+    return std::nullopt;
+}
+
+// Read after the state, whose folder is checked first. A keyed transmitter's frame is worthless
+// once withheld for a few minutes only if the minute is checked, so keys and "--tolleranza no"
+// never go together.
+std::optional<std::string> Server::apriChiavi() {
+    if (opzioni_.fileChiavi.empty())
+        return std::nullopt;
+    auto aperto = FileChiavi::apri(opzioni_.fileChiavi);
+    if (auto* problema = std::get_if<std::string>(&aperto))
+        return *problema;
+    chiavi_ = std::get<FileChiavi>(aperto).chiavi();
+    if (!chiavi_.empty() && !opzioni_.politica.toleranceMinutes)
+        return "--tolleranza no non è ammessa con pulsieri abbinati a una chiave (" +
+               opzioni_.fileChiavi + "): il minuto è ciò che rende inutile una trama trattenuta";
+    for (const auto& [numero, chiave] : chiavi_)
+        tracker_.policy().keyed.insert(numero);
+    // A transmitter whose key was taken away keeps no keyed counter: it is learnt anew.
+    std::erase_if(durevole_, [this](const auto& passo) {
+        return !chiavi_.count(passo.first) && (passo.second < 1 || passo.second > 65535);
+    });
+    tracker_.load(durevole_);
     return std::nullopt;
 }
 
@@ -395,7 +427,10 @@ Esito Server::giudica(const std::string& trama, const std::string& peer,
         e.motivo = "troppi_tentativi";
         return e;
     }
-    const auto decodificata = frame::decode(trama, opzioni_.numeroRicevitore);
+    // The frame's own part comes first: it names the transmitter, and so the key to check with.
+    const auto decodificata =
+        frame::decode(std::string_view(trama).substr(0, trama.find(autenticazione::kSeparatore)),
+                      opzioni_.numeroRicevitore);
     if (const auto* rifiuto = std::get_if<frame::Refusal>(&decodificata)) {
         e.verdetto = "rifiutato: " + std::string(frame::describe(*rifiuto));
         e.motivo = frame::code(*rifiuto);
@@ -407,7 +442,9 @@ Esito Server::giudica(const std::string& trama, const std::string& peer,
     e.minuto = d.minuteOfDay;
     e.casuale = d.random;
     e.passo = d.step;
-    const auto risultato = tracker_.evaluate(d.transmitter, static_cast<rolling::Counter>(d.step),
+    if (!giudicaChiave(trama, d, e))
+        return e;
+    const auto risultato = tracker_.evaluate(d.transmitter, static_cast<rolling::Counter>(*e.passo),
                                              d.minuteOfDay, minutoLocale(), secondiMonotoni());
     if (risultato.storedStep)
         e.passoMemorizzato = *risultato.storedStep;
@@ -416,6 +453,32 @@ Esito Server::giudica(const std::string& trama, const std::string& peer,
                  std::string(rolling::describe(risultato.verdict));
     e.motivo = rolling::code(risultato.verdict);
     return e;
+}
+
+// The authentication part against the transmitter's key. A keyed transmitter's frame counts only
+// with a right MAC, and then its step is the 32-bit counter (wrap count and step); a frame of a
+// transmitter without a key must carry no authentication part. false: refused, e says why.
+bool Server::giudicaChiave(const std::string& trama, const frame::Decoded& d, Esito& e) const {
+    const auto rifiuta = [&](const char* verdetto, const char* motivo) {
+        if (const auto passo = tracker_.steps().find(d.transmitter);
+            passo != tracker_.steps().end())
+            e.passoMemorizzato = passo->second;
+        e.verdetto = std::string("rifiutato: ") + verdetto;
+        e.motivo = motivo;
+        return false;
+    };
+    const bool conParte = autenticazione::haParteAutenticazione(trama);
+    const auto chiave = chiavi_.find(d.transmitter);
+    if (chiave == chiavi_.end())
+        return conParte ? rifiuta("pulsiero senza chiave", "senza_chiave") : true;
+    if (!conParte)
+        return rifiuta("trama non autenticata", "non_autenticata");
+    const auto letta = autenticazione::leggiTramaAutenticata(trama, chiave->second);
+    if (!letta || !letta->autentica)
+        return rifiuta("autenticazione fallita", "autenticazione_fallita");
+    e.autenticato = true;
+    e.passo = autenticazione::contatore(letta->ciclo, static_cast<std::uint16_t>(d.step));
+    return true;
 }
 
 void Server::registra(Esito e) {
@@ -444,7 +507,6 @@ void Server::esegui() {
     // children are reaped one by one.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
-    ::pipe2(sveglia_, O_CLOEXEC | O_NONBLOCK);
     scrittore_ = std::thread([this] { scrivi(); });
     std::vector<Connessione> connessioni;
     std::vector<Esito> conclusi;
@@ -500,8 +562,6 @@ void Server::esegui() {
     lavoro_.notify_one();
     scrittore_.join();
     pubblica();
-    ::close(sveglia_[0]);
-    ::close(sveglia_[1]);
 }
 
 } // namespace pulsiero::ricevitore

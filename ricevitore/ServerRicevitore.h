@@ -1,6 +1,8 @@
 #pragma once
 
 #include "protocol/CodiceVariabile.h"
+#include "protocol/Decodifica.h"
+#include "ricevitore/FileChiavi.h"
 #include "ricevitore/FileStato.h"
 #include "ricevitore/Programmi.h"
 #include "ricevitore/Registro.h"
@@ -27,8 +29,9 @@ struct Opzioni {
     rolling::Policy politica;
     bool apprendimento = false; // --apprendimento; a first start with no state learns anyway
     int apprendimentoSecondi = 60;
-    std::string fileStato; // empty: state kept in memory only
-    std::string programma; // run for each accepted frame, never through a shell
+    std::string fileStato;  // empty: state kept in memory only
+    std::string fileChiavi; // the keys of paired transmitters; empty: none
+    std::string programma;  // run for each accepted frame, never through a shell
     std::size_t maxProgrammi = 8;
     std::chrono::milliseconds limiteProgramma{10000};
     bool json = false;
@@ -51,7 +54,7 @@ public:
     explicit Server(Opzioni opzioni);
     ~Server();
 
-    // Opens the state, then binds and listens; on failure, a message for the user.
+    // Reads the keys, opens the state, then binds and listens; on failure, a message for the user.
     std::optional<std::string> apri();
     std::uint16_t porta() const { return porta_; }
     bool apprendimentoAperto() const;
@@ -70,6 +73,7 @@ private:
         int famiglia;
     };
 
+    std::optional<std::string> apriChiavi();
     std::optional<std::string> apriStato();
     std::optional<std::string> apriAscolto(const std::string& indirizzo);
     std::optional<std::string> controllaLimiteFile();
@@ -79,6 +83,7 @@ private:
     void chiudi(Connessione& c, const char* motivo, const char* codice,
                 std::vector<Esito>& conclusi);
     Esito giudica(const std::string& trama, const std::string& peer, const std::string& chiave);
+    bool giudicaChiave(const std::string& trama, const frame::Decoded& d, Esito& e) const;
     void concludi(std::vector<Esito>& conclusi);
     void pubblica();
     void scrivi();
@@ -89,6 +94,7 @@ private:
     Opzioni opzioni_;
     rolling::Tracker tracker_;
     std::optional<FileStato> stato_;
+    FileChiavi::Chiavi chiavi_;
     Registro registro_;
     std::vector<Ascolto> ascolti_;
     std::uint16_t porta_ = 0;

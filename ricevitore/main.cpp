@@ -3,9 +3,11 @@
 #include "settings/IniFile.h"
 #include "settings/LenientNumber.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -17,9 +19,9 @@ Ricevitore di riferimento per Pulsiero Rolling Code: ascolta le trame inviate da
 programma, le decodifica, controlla il codice variabile e stampa una riga per connessione.
 Non invia mai nulla al programma.
 
-Attenzione: la trama non è autenticata. Questi controlli fermano ripetizioni e tentativi alla
-cieca, non chi ha visto anche una sola trama: la porta deve essere raggiungibile solo da una
-rete fidata.
+Attenzione: la trama di un pulsiero senza chiave non è autenticata. Questi controlli fermano
+ripetizioni e tentativi alla cieca, non chi ha visto anche una sola trama: la porta deve essere
+raggiungibile solo da una rete fidata, oppure ogni pulsiero va abbinato con --abbina.
 
 Opzioni:
   --indirizzo IP        indirizzo IPv4 o IPv6 su cui ascoltare (predefinito 127.0.0.1);
@@ -31,9 +33,11 @@ Opzioni:
   --finestra N          passi accettati oltre l'ultimo memorizzato (predefinito 16)
   --risincronizzazione N
                         passi oltre la finestra entro cui due trame consecutive
-                        risincronizzano un pulsiero (predefinito 4096)
+                        risincronizzano un pulsiero (predefinito 4096; per un pulsiero
+                        con chiave vale qualunque distanza in avanti)
   --tolleranza N|no     minuti di scarto ammessi rispetto all'orologio locale
-                        (predefinito 5; "no" disattiva il controllo)
+                        (predefinito 5; "no" disattiva il controllo, non ammesso se
+                        qualche pulsiero ha una chiave)
   --apprendimento       apre l'apprendimento di nuovi pulsieri (aperto da solo al primo
                         avvio senza stato): un pulsiero senza passo memorizzato è appreso
                         con due trame consecutive; quelli già noti restano controllati
@@ -41,6 +45,12 @@ Opzioni:
                         durata dell'apprendimento (predefinita 60)
   --stato FILE          file in cui salvare l'ultimo passo di ogni pulsiero (predefinito
                         $STATE_DIRECTORY/stato o $XDG_STATE_HOME/pulsiero-ricevitore/stato)
+  --chiavi FILE         file delle chiavi dei pulsieri abbinati, una riga "pulsiero chiave"
+                        (predefinito: "chiavi" nella cartella dello stato); non deve essere
+                        leggibile da altri utenti
+  --abbina N            crea una chiave casuale per il pulsiero N, la salva nel file delle
+                        chiavi e stampa le righe da copiare nel suo file delle impostazioni;
+                        da usare a ricevitore fermo
   --tentativi N         trame rifiutate in un minuto da un indirizzo prima del blocco
                         (predefinito 10)
   --blocco-secondi N    durata del blocco di quell'indirizzo (predefinita 30)
@@ -85,6 +95,8 @@ std::string fileStatoPredefinito() {
         stato && *stato ? stato : std::string(casa ? casa : ".") + "/.local/state";
     return base + "/pulsiero-ricevitore/stato";
 }
+
+std::int32_t abbina = 0; // --abbina N: pair transmitter N, then exit
 
 pulsiero::ricevitore::Opzioni leggiOpzioni(int argc, char** argv) {
     pulsiero::ricevitore::Opzioni o;
@@ -140,6 +152,12 @@ pulsiero::ricevitore::Opzioni leggiOpzioni(int argc, char** argv) {
             o.fileStato = valore();
             if (o.fileStato.empty())
                 errore("--stato vuoto");
+        } else if (nome == "--chiavi") {
+            o.fileChiavi = valore();
+            if (o.fileChiavi.empty())
+                errore("--chiavi vuoto");
+        } else if (nome == "--abbina") {
+            abbina = static_cast<std::int32_t>(numero(valore(), 1, 128, "--abbina"));
         } else if (nome == "--tentativi") {
             o.tentativi = static_cast<int>(numero(valore(), 1, 100000, "--tentativi"));
         } else if (nome == "--blocco-secondi") {
@@ -164,7 +182,48 @@ pulsiero::ricevitore::Opzioni leggiOpzioni(int argc, char** argv) {
     }
     if (o.fileStato.empty())
         o.fileStato = fileStatoPredefinito();
+    if (o.fileChiavi.empty())
+        o.fileChiavi = pulsiero::ricevitore::cartellaDi(o.fileStato) + "/chiavi";
     return o;
+}
+
+// Pairs a transmitter under the state lock, so never beside a running receiver: a new key, then
+// the stored counter 0, so that the first press after pasting the lines is accepted at once.
+int abbinaPulsiero(const pulsiero::ricevitore::Opzioni& o, std::int32_t numero) {
+    using namespace pulsiero::ricevitore;
+    const auto fallisce = [](const std::string& testo) {
+        std::fprintf(stderr, "pulsiero-ricevitore: %s\n", testo.c_str());
+        return 1;
+    };
+    auto aperto = FileStato::apri(o.fileStato);
+    if (auto* problema = std::get_if<std::string>(&aperto))
+        return fallisce(*problema + (problema->find("già in uso") != std::string::npos
+                                         ? " (fermare il ricevitore, abbinare, riavviarlo)"
+                                         : ""));
+    auto& stato = std::get<FileStato>(aperto);
+    auto chiavi = FileChiavi::apri(o.fileChiavi);
+    if (auto* problema = std::get_if<std::string>(&chiavi))
+        return fallisce(*problema);
+    auto& file = std::get<FileChiavi>(chiavi);
+    const auto chiave = pulsiero::autenticazione::chiaveCasuale();
+    if (!chiave)
+        return fallisce("impossibile ottenere una chiave casuale dal sistema");
+    auto nuove = file.chiavi();
+    nuove[numero] = *chiave;
+    if (!file.salva(nuove))
+        return fallisce(o.fileChiavi + ": impossibile scrivere le chiavi: " + std::strerror(errno));
+    auto passi = stato.letto().value_or(pulsiero::rolling::Tracker::Steps{});
+    passi[numero] = 0;
+    if (!stato.salva(pulsiero::rolling::serialize(passi)))
+        return fallisce(o.fileStato + ": impossibile scrivere lo stato: " + std::strerror(errno));
+    std::printf("[Pulsiero]\nChiave=%s\nCiclo=0\nPasso=0\n",
+                pulsiero::autenticazione::scriviChiave(*chiave).c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "pulsiero-ricevitore: pulsiero %d abbinato, chiave in %s. Copiare le righe qui "
+                 "sopra nella sezione [Pulsiero] del file delle impostazioni del pulsiero %d.\n",
+                 numero, o.fileChiavi.c_str(), numero);
+    return 0;
 }
 
 pulsiero::ricevitore::Server* attivo = nullptr;
@@ -176,6 +235,8 @@ int main(int argc, char** argv) {
     pulsiero::ini::ignoreFileSizeSignal();
     std::signal(SIGPIPE, SIG_IGN);
     const auto opzioni = leggiOpzioni(argc, argv);
+    if (abbina)
+        return abbinaPulsiero(opzioni, abbina);
     pulsiero::ricevitore::Server server(opzioni);
     if (const auto problema = server.apri()) {
         std::fprintf(stderr, "pulsiero-ricevitore: %s\n", problema->c_str());

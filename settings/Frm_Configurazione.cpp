@@ -1,5 +1,6 @@
 #include "settings/Frm_Configurazione.h"
 
+#include "protocol/CreaComando.h"
 #include "settings/Chiavi.h"
 #include "settings/Configurazione.h"
 #include "settings/IniFile.h"
@@ -303,8 +304,7 @@ void Frm_Configurazione::Cmd_Reset_Click() {
         [this](bool si) {
             if (!si)
                 return;
-            const auto& passo = chiavi::Passo;
-            if (!ScriviIni(passo.sezione, passo.nome, "0", configurazione_.percorsoFile())) {
+            if (!AzzeraPasso(configurazione_.percorsoFile())) {
                 messaggi_.avviso(kTitoloReset,
                                  QStringLiteral("Attenzione: non è stato possibile salvare il "
                                                 "contatore dei passi: il pulsiero non è stato "

@@ -30,6 +30,7 @@ private slots:
     void chiusuraCorreggeNumeri();
     void resetNo();
     void resetSi();
+    void resetConChiaveAvanzaIlCiclo();
     void paginaConservata();
     void salvataggioFallitoTieneLeModifiche();
     void invioPremeReset();
@@ -361,6 +362,21 @@ void TestFrmConfigurazione::resetSi() {
         QMessageBox::Information));
     QCOMPARE(leggi("Pulsiero", "Passo"), std::string("0"));
     QCOMPARE(leggi("Server", "Indirizzo"), std::string("10.0.0.7"));
+}
+
+// With a key the reset also advances the wrap count, so no counter the receiver saw comes again.
+void TestFrmConfigurazione::resetConChiaveAvanzaIlCiclo() {
+    QVERIFY(ScriviIni({{"Pulsiero", "Chiave", std::string(64, '2')}, {"Pulsiero", "Ciclo", "3"}},
+                      amb_->ambiente.percorsoIni.toStdString()));
+    apri();
+    dialogo()->findChild<QPushButton*>("Cmd_Reset")->click();
+    QVERIFY(aiuti::messaggioAperto());
+    aiuti::messaggioAperto()->button(QMessageBox::Yes)->click();
+    QVERIFY(aiuti::messaggioAperto());
+    QCOMPARE(aiuti::messaggioAperto()->icon(), QMessageBox::Information);
+    aiuti::messaggioAperto()->close();
+    QCOMPARE(leggi("Pulsiero", "Passo"), std::string("0"));
+    QCOMPARE(leggi("Pulsiero", "Ciclo"), std::string("4"));
 }
 
 void TestFrmConfigurazione::paginaConservata() {
