@@ -71,8 +71,8 @@ void TestConfigurazione::percorso_data() {
         << "Pulsiero.exe"
         << "Pulsiero.ini" << 0644 << 0755 << false << "bin/Pulsiero.ini" << none;
     QTest::newRow("last extension only")
-        << "pulsiero.bin"
-        << "pulsiero.ini" << 0644 << 0755 << false << "bin/pulsiero.ini" << none;
+        << "pulsiero.v2.exe"
+        << "pulsiero.v2.ini" << 0644 << 0755 << false << "bin/pulsiero.v2.ini" << none;
     QTest::newRow("beside wins over the user's")
         << "pulsiero"
         << "pulsiero.ini" << 0644 << 0755 << true << "bin/pulsiero.ini"
