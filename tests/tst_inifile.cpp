@@ -35,7 +35,7 @@ private slots:
     void bloccoDiUnAltroUtente();
 
 private:
-    // One press of key 1 by the pressatore helper, as the ordinary user; its frame, or "-".
+    // One press of key 3 by the pressatore helper, as the ordinary user; its frame, or "-".
     QByteArray premiComeUtenteComune(const std::string& ini) {
         QProcess pressatore;
         utente::avvia(pressatore, QStringLiteral(PRESSATORE),
@@ -255,9 +255,9 @@ void TestIniFile::bloccoDiUnAltroUtente() {
     QCOMPARE(::stat(lock.c_str(), &st), 0);
     QCOMPARE(st.st_mode & 07777, mode_t{0644});
 
-    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FFFFE7E1F7FFFFFFFE3"));
+    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FCFC6781D7FFFFFFFE3"));
     QCOMPARE(::chmod(lock.c_str(), 0600), 0);
-    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FFFFE7E1F7FFFFFFFD4"));
+    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FCFC6781D7FFFFFFFD4"));
     QCOMPARE(LeggiIni("Pulsiero", "Passo", "", path()), std::string("2"));
     QVERIFY(ScriviIni("Pulsiero", "Passo", "7", path())); // and root still saves
 }
