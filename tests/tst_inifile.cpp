@@ -219,6 +219,8 @@ void TestIniFile::soloFileRegolari() {
     struct stat st {};
     QCOMPARE(::stat(p.c_str(), &st), 0);
     if (kind == QLatin1String("fifo")) {
+        QVERIFY(!ini::writeFileAtomically(p, "[Server]\nPorta=2001\n")); // nor by a direct write
+        QCOMPARE(::stat(p.c_str(), &st), 0);
         QVERIFY(S_ISFIFO(st.st_mode));
     } else if (!readable) {
         QCOMPARE(content(p), bytes);
