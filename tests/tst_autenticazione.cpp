@@ -165,6 +165,7 @@ void TestAutenticazione::rigaChiavi_data() {
     QTest::newRow("zero iniziale") << "07 " + a << -1;
     QTest::newRow("segno") << "-7 " + a << -1;
     QTest::newRow("due spazi") << "7  " + a << -1;
+    QTest::newRow("tabulazione") << "7\t" + a << -1;
     QTest::newRow("chiave corta") << "7 " + a.left(62) << -1;
     QTest::newRow("senza chiave") << "7" << -1;
 }

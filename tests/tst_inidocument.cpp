@@ -33,7 +33,7 @@ void TestIniDocument::lettura_data() {
     QTest::newRow("plain") << QByteArray("[S]\nk=v\n") << "S"
                            << "k"
                            << "v";
-    QTest::newRow("case of names") << QByteArray("[server]\nPORTA=7\n") << "Server"
+    QTest::newRow("case of names") << QByteArray("[zona]\nPORTA=7\n") << "ZONA"
                                    << "porta"
                                    << "7";
     QTest::newRow("blanks around names") << QByteArray("[ \tS \t]\n \tk \t= v \t\n") << "S"
@@ -162,6 +162,8 @@ void TestIniDocument::scrittura_data() {
     QTest::newRow("empty value") << QByteArray("[S]\nk=1\n") << "" << QByteArray("[S]\nk=\n");
     QTest::newRow("leading blanks dropped")
         << QByteArray() << "  \tv " << QByteArray("[S]\nk=v \n");
+    QTest::newRow("line end of the first line")
+        << QByteArray("[A]\r\nx=1\ny=2\n") << "v" << QByteArray("[A]\r\nx=1\ny=2\n[S]\r\nk=v\r\n");
     QTest::newRow("CR file") << QByteArray("[A]\rx=1\r") << "v"
                              << QByteArray("[A]\rx=1\r[S]\rk=v\r");
     QTest::newRow("Ctrl-Z stays last") << QByteArray("[A]\r\nx=1\r\n\x1A") << "v"
