@@ -1,5 +1,5 @@
-// Presses key 1 a given number of times on a settings file and prints each frame on a line:
-// a second copy of the program, for the tests of copies that share one file.
+// Presses key 3 (index 2) a given number of times on a settings file and prints each frame on
+// a line: a second copy of the program, for the tests of copies that share one file.
 #include "protocol/CreaComando.h"
 
 #include <cstdio>
@@ -11,11 +11,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     pulsiero::Impostazioni imp;
-    imp.NumeroRicevitore = 1;
-    imp.NumeroTrasmettitore = 1;
+    imp.NumeroRicevitore = 12345;
+    imp.NumeroTrasmettitore = 7;
     const int presses = std::atoi(argv[2]);
     for (int i = 0; i < presses; ++i) {
-        const auto frame = pulsiero::CreaComando(0, imp, argv[1], pulsiero::Momento{});
+        const auto frame = pulsiero::CreaComando(2, imp, argv[1], pulsiero::Momento{});
         std::printf("%s\n", frame ? frame->c_str() : "-");
         std::fflush(stdout);
     }

@@ -111,6 +111,8 @@ void TestAutenticazione::limitiDellaTrama() {
     std::string minuscola = valida;
     minuscola.back() = 'f'; // a lower-case MAC digit would be a second spelling: refused
     QVERIFY(!auth::leggiTramaAutenticata(minuscola, k));
+    minuscola = "FCFC6781D260FF00001-FfFF7546BB275C6E3088310971A333099848"; // and in the wrap count
+    QVERIFY(!auth::leggiTramaAutenticata(minuscola, chiaveDa(kChiaveB)));
 }
 
 void TestAutenticazione::ogniByteCambiatoRifiutato() {
@@ -163,6 +165,7 @@ void TestAutenticazione::rigaChiavi_data() {
     QTest::newRow("zero iniziale") << "07 " + a << -1;
     QTest::newRow("segno") << "-7 " + a << -1;
     QTest::newRow("due spazi") << "7  " + a << -1;
+    QTest::newRow("tabulazione") << "7\t" + a << -1;
     QTest::newRow("chiave corta") << "7 " + a.left(62) << -1;
     QTest::newRow("senza chiave") << "7" << -1;
 }
@@ -208,8 +211,12 @@ void TestAutenticazione::pressioneConChiave_data() {
                                        << QByteArray("3") << QByteArray("65536");
     QTest::newRow("ciclo non numerico")
         << QByteArray("Passo=3\nCiclo=2x\n") << QByteArray() << QByteArray("3") << QByteArray("2x");
-    QTest::newRow("passo negativo")
-        << QByteArray("Passo=-3\nCiclo=2\n") << QByteArray() << QByteArray("-3") << QByteArray("2");
+    QTest::newRow("ciclo 65535 senza giro")
+        << QByteArray("Passo=3\nCiclo=65535\n")
+        << QByteArray("FCFC6781D260FFFFFB6-FFFF264C75576C839F03477B84D8ABE4EA6C") << QByteArray("4")
+        << QByteArray("65535");
+    QTest::newRow("passo 0 mai firmato")
+        << QByteArray("Passo=-1\nCiclo=2\n") << QByteArray() << QByteArray("-1") << QByteArray("2");
 }
 
 void TestAutenticazione::pressioneConChiave() {

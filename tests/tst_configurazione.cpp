@@ -73,8 +73,8 @@ void TestConfigurazione::percorso_data() {
         << "Pulsiero.exe"
         << "Pulsiero.ini" << 0644 << 0755 << false << "bin/Pulsiero.ini" << none;
     QTest::newRow("last extension only")
-        << "pulsiero.bin"
-        << "pulsiero.ini" << 0644 << 0755 << false << "bin/pulsiero.ini" << none;
+        << "pulsiero.v2.exe"
+        << "pulsiero.v2.ini" << 0644 << 0755 << false << "bin/pulsiero.v2.ini" << none;
     QTest::newRow("beside wins over the user's")
         << "pulsiero"
         << "pulsiero.ini" << 0644 << 0755 << true << "bin/pulsiero.ini"
@@ -82,6 +82,9 @@ void TestConfigurazione::percorso_data() {
     QTest::newRow("nothing beside, writable folder")
         << "pulsiero"
         << "" << 0 << 0755 << false << "config/pulsiero/pulsiero.ini" << none;
+    QTest::newRow("folder of that name beside")
+        << "pulsiero"
+        << "pulsiero.ini/" << 0 << 0755 << false << "config/pulsiero/pulsiero.ini" << none;
     QTest::newRow("other name beside")
         << "pulsiero"
         << "pulsiero.exe.ini" << 0644 << 0755 << false << "config/pulsiero/pulsiero.ini" << none;
@@ -130,7 +133,9 @@ void TestConfigurazione::percorso() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath("bin"));
     const QByteArray besideBytes = "[Server]\r\nPorta=2000\r\n";
-    if (!beside.isEmpty()) {
+    if (beside.endsWith('/')) {
+        QVERIFY(QDir(dir.path()).mkpath("bin/" + beside));
+    } else if (!beside.isEmpty()) {
         aiuti::scriviFile(dir.filePath("bin/" + beside), besideBytes);
         ::chmod(QFile::encodeName(dir.filePath("bin/" + beside)).constData(), besideMode);
     }

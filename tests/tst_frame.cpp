@@ -2,13 +2,40 @@
 #include "protocol/Frame.h"
 #include "settings/IniFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
 
+#include <unistd.h>
+
 using namespace pulsiero;
+
+namespace {
+Impostazioni impostazioni(std::int32_t ricevitore) {
+    Impostazioni imp;
+    imp.NumeroRicevitore = ricevitore;
+    imp.NumeroTrasmettitore = 7;
+    return imp;
+}
+
+void scrivi(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// The file's bytes, "<folder>" for a folder.
+QByteArray contenuto(const QString& path) {
+    if (QFileInfo(path).isDir())
+        return "<folder>";
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+} // namespace
 
 Q_DECLARE_METATYPE(std::optional<std::int32_t>)
 
@@ -24,8 +51,8 @@ private slots:
     void passo();
     void esempio_data();
     void esempio();
-    void contatoreNonAvanzabile();
-    void fileNonScrivibile();
+    void contatoreNonSalvabile_data();
+    void contatoreNonSalvabile();
     void dueTastiStessoMinuto();
 };
 
@@ -38,18 +65,24 @@ void TestFrame::costruzione_data() {
     QTest::addColumn<int>("step");
     QTest::addColumn<QString>("frame");
 
+    // Receiver 12345, transmitter 7 and key index 2 wherever a row is not about them: swapped or
+    // mixed-up fields then show in the frame.
     QTest::newRow("worked example") << 1 << 1 << 0 << 630 << 5 << 1 << "FFFFE7E1F589AFFFFE8";
     QTest::newRow("second example")
         << 12345 << 7 << 2 << 1439 << 0 << 65535 << "FCFC6781D260FF00001";
-    QTest::newRow("midnight") << 1 << 1 << 0 << 0 << 0 << 1 << "FFFFE7E1F7FFFFFFFE3";
-    QTest::newRow("keys 1 to 4 (index 3)") << 1 << 1 << 3 << 0 << 0 << 1 << "FFFFE7E1C7FFFFFFFE6";
-    QTest::newRow("transmitter 127") << 1 << 127 << 0 << 0 << 0 << 1 << "FFFFE01F7FFFFFFFE1";
-    QTest::newRow("transmitter 128") << 1 << 128 << 0 << 0 << 0 << 1 << "FFFFEFF1F7FFFFFFFE2";
-    QTest::newRow("receiver 1048575") << 1048575 << 1 << 0 << 0 << 0 << 1 << "07E1F7FFFFFFFE1";
-    QTest::newRow("step 0") << 1 << 1 << 0 << 0 << 0 << 0 << "FFFFE7E1F7FFFFFFFF2";
-    QTest::newRow("negative step") << 1 << 1 << 0 << 0 << 0 << -2 << "FFFFE7E1F7FFFFFF000010";
-    QTest::newRow("random 15") << 1 << 1 << 0 << 0 << 15 << 1 << "FFFFE7E1F7FF0FFFFE2";
-    QTest::newRow("negative receiver") << -1 << 1 << 0 << 0 << 0 << 1 << "FFF000007E1F7FFFFFFFE1";
+    QTest::newRow("midnight") << 12345 << 7 << 2 << 0 << 9 << 1 << "FCFC6781D7FF6FFFFEC";
+    QTest::newRow("key index 3") << 12345 << 7 << 3 << 600 << 9 << 1 << "FCFC6781C5A76FFFFED";
+    QTest::newRow("transmitter 127: field 0")
+        << 12345 << 127 << 2 << 600 << 9 << 1 << "FCFC601D5A76FFFFE4";
+    QTest::newRow("transmitter 383: field of 3 digits")
+        << 12345 << 383 << 2 << 600 << 9 << 1 << "FCFC61001D5A76FFFFE4";
+    QTest::newRow("receiver 1048575: field 0")
+        << 1048575 << 7 << 2 << 600 << 9 << 1 << "0781D5A76FFFFE2";
+    QTest::newRow("step 0") << 12345 << 7 << 2 << 600 << 9 << 0 << "FCFC6781D5A76FFFFFB";
+    QTest::newRow("step 65535") << 12345 << 7 << 2 << 600 << 9 << 65535 << "FCFC6781D5A76F0000A";
+    QTest::newRow("negative step") << 12345 << 7 << 2 << 600 << 9 << -2 << "FCFC6781D5A76FFF000019";
+    QTest::newRow("random 15") << 12345 << 7 << 2 << 600 << 15 << 1 << "FCFC6781D5A70FFFFE2";
+    QTest::newRow("negative receiver") << -1 << 7 << 2 << 600 << 9 << 1 << "FFF00000781D5A76FFFFE2";
 }
 
 void TestFrame::costruzione() {
@@ -111,8 +144,8 @@ void TestFrame::passo_data() {
     QTest::newRow("not a number") << "abc" << R(1);
     QTest::newRow("blanks") << " 7 " << R(8);
     QTest::newRow("half to even") << "2.5" << R(4);
-    QTest::newRow("last step wraps to 1") << "65534" << R(65535);
-    QTest::newRow("65535 wraps") << "65535" << R(1);
+    QTest::newRow("65534: step 65535, no wrap") << "65534" << R(65535);
+    QTest::newRow("65535: step 65536 wraps to 1") << "65535" << R(1);
     QTest::newRow("larger wraps") << "2147483646" << R(1);
     QTest::newRow("negative") << "-3" << R(-2);
     QTest::newRow("minus one") << "-1" << R(0);
@@ -125,17 +158,20 @@ void TestFrame::passo() {
     QCOMPARE(frame::nextStep(stored.toStdString()), step);
 }
 
+// CreaComando on a real file: receiver 12345, transmitter 7, key index 2, 23:59, random 0.
 void TestFrame::esempio_data() {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QString>("frame");
     QTest::addColumn<QByteArray>("after");
-    QTest::newRow("no file") << QByteArray() << "FFFFE7E1F589AFFFFE8"
+    QTest::newRow("no file") << QByteArray() << "FCFC6781D260FFFFFE3"
                              << QByteArray("[Pulsiero]\nPasso=1\n");
-    QTest::newRow("stored 0") << QByteArray("[Pulsiero]\r\nPasso=0\r\n") << "FFFFE7E1F589AFFFFE8"
-                              << QByteArray("[Pulsiero]\r\nPasso=1\r\n");
-    QTest::newRow("stored 65535") << QByteArray("[Pulsiero]\nPasso=65535\n")
-                                  << "FFFFE7E1F589AFFFFE8" << QByteArray("[Pulsiero]\nPasso=1\n");
-    QTest::newRow("stored -3") << QByteArray("[Pulsiero]\nPasso=-3\n") << "FFFFE7E1F589AFFF000015"
+    QTest::newRow("stored 65534") << QByteArray("[Pulsiero]\r\nPasso=65534\r\n")
+                                  << "FCFC6781D260FF00001"
+                                  << QByteArray("[Pulsiero]\r\nPasso=65535\r\n");
+    QTest::newRow("stored 65535 wraps")
+        << QByteArray("[Pulsiero]\nPasso=65535\n") << "FCFC6781D260FFFFFE3"
+        << QByteArray("[Pulsiero]\nPasso=1\n");
+    QTest::newRow("stored -3") << QByteArray("[Pulsiero]\nPasso=-3\n") << "FCFC6781D260FFFF000010"
                                << QByteArray("[Pulsiero]\nPasso=-2\n");
 }
 
@@ -145,55 +181,53 @@ void TestFrame::esempio() {
     QFETCH(QByteArray, after);
     QTemporaryDir dir;
     const QString path = dir.filePath("pulsiero.ini");
-    if (!before.isEmpty()) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(before);
-    }
-    Impostazioni imp;
-    imp.NumeroRicevitore = 1;
-    imp.NumeroTrasmettitore = 1;
-    const auto comando = CreaComando(0, imp, path.toStdString(), Momento{630, 5});
-    QVERIFY(comando);
-    QCOMPARE(QString::fromStdString(*comando), frame);
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), after);
+    if (!before.isEmpty())
+        scrivi(path, before);
+    const auto comando = CreaComando(2, impostazioni(12345), path.toStdString(), Momento{1439, 0});
+    QCOMPARE(QString::fromStdString(comando.value_or("<none>")), frame);
+    QCOMPARE(contenuto(path), after);
 }
 
-void TestFrame::contatoreNonAvanzabile() {
-    QTemporaryDir dir;
-    const std::string path = dir.filePath("pulsiero.ini").toStdString();
-    QVERIFY(ScriviIni("Pulsiero", "Passo", "2147483647", path));
-    Impostazioni imp;
-    for (int press = 0; press < 2; ++press) {
-        QVERIFY(!CreaComando(0, imp, path, Momento{}));
-        QCOMPARE(LeggiIni("Pulsiero", "Passo", "", path), std::string("2147483647"));
-    }
-    // A check sum that overflows sends nothing and leaves the counter alone too.
-    QVERIFY(ScriviIni("Pulsiero", "Passo", "10", path));
-    imp.NumeroRicevitore = 2147483647;
-    QVERIFY(!CreaComando(0, imp, path, Momento{}));
-    QCOMPARE(LeggiIni("Pulsiero", "Passo", "", path), std::string("10"));
+// Whatever keeps the counter from advancing or from being stored, nothing may be sent and the
+// file stays exactly as it was.
+void TestFrame::contatoreNonSalvabile_data() {
+    QTest::addColumn<QByteArray>("before"); // "<folder>": a folder in place of the file
+    QTest::addColumn<int>("receiver");
+    QTest::addColumn<bool>("lockLink"); // the lock file's name taken by a dangling link
+
+    const QByteArray passo10 = "[Pulsiero]\nPasso=10\n";
+    QTest::newRow("stored 2147483647: next step beyond 32 bits")
+        << QByteArray("[Pulsiero]\nPasso=2147483647\n") << 12345 << false;
+    QTest::newRow("check sum beyond 32 bits") << passo10 << 2147483647 << false;
+    QTest::newRow("a folder in place of the file") << QByteArray("<folder>") << 12345 << false;
+    QTest::newRow("lock not taken: dangling link") << passo10 << 12345 << true;
 }
 
-void TestFrame::fileNonScrivibile() {
+void TestFrame::contatoreNonSalvabile() {
+    QFETCH(QByteArray, before);
+    QFETCH(int, receiver);
+    QFETCH(bool, lockLink);
     QTemporaryDir dir;
-    const std::string path = dir.filePath("missing-folder/pulsiero.ini").toStdString();
-    QVERIFY(!CreaComando(0, Impostazioni{}, path, Momento{}));
+    const QString path = dir.filePath("pulsiero.ini");
+    if (before == "<folder>")
+        QVERIFY(QDir().mkdir(path));
+    else
+        scrivi(path, before);
+    if (lockLink)
+        QCOMPARE(::symlink("nowhere", QFile::encodeName(dir.filePath(".pulsiero.ini.lock"))), 0);
+    QVERIFY(!CreaComando(2, impostazioni(receiver), path.toStdString(), Momento{1439, 0}));
+    QCOMPARE(contenuto(path), before);
 }
 
 void TestFrame::dueTastiStessoMinuto() {
     QTemporaryDir dir;
     const std::string path = dir.filePath("pulsiero.ini").toStdString();
-    Impostazioni imp;
-    imp.NumeroRicevitore = 1;
-    imp.NumeroTrasmettitore = 1;
-    const auto first = CreaComando(1, imp, path, Momento{600, 3});
-    const auto second = CreaComando(1, imp, path, Momento{600, 3});
-    QVERIFY(first && second);
-    QCOMPARE(QString::fromStdString(first->substr(13, 5)), QStringLiteral("FFFFE"));
-    QCOMPARE(QString::fromStdString(second->substr(13, 5)), QStringLiteral("FFFFD"));
+    const auto first = CreaComando(1, impostazioni(12345), path, Momento{600, 3});
+    const auto second = CreaComando(1, impostazioni(12345), path, Momento{600, 3});
+    QCOMPARE(QString::fromStdString(first.value_or("<none>")),
+             QStringLiteral("FCFC6781E5A7CFFFFE5"));
+    QCOMPARE(QString::fromStdString(second.value_or("<none>")),
+             QStringLiteral("FCFC6781E5A7CFFFFD6"));
 }
 
 QTEST_GUILESS_MAIN(TestFrame)

@@ -46,13 +46,15 @@ void TestImpostazioni::valori() {
     Impostazioni imp;
     const auto testi = imp.carica(write("[Server]\nIndirizzo = ricevitore.lan \nPorta= 2000\n"
                                         "[Pulsiero]\nnome=  Cancello \nSuono=beep.wav\n"
-                                        "t2=Apri\nt4=\n"));
+                                        "ID_Dis=12345\nID_Pul=7\nt2=Apri\nt3=\nt4=Chiudi\n"));
     QCOMPARE(imp.IndirizzoIP, std::string("ricevitore.lan"));
     QCOMPARE(imp.PortaIP, std::string("2000"));
     QCOMPARE(imp.FileSuono, std::string("beep.wav"));
+    QCOMPARE(imp.NumeroRicevitore, 12345);
+    QCOMPARE(imp.NumeroTrasmettitore, 7);
     QCOMPARE(testi.nome, std::string("Cancello"));
-    QCOMPARE(testi.tasti[1], std::string("Apri"));
-    QCOMPARE(testi.tasti[3], std::string());
+    const std::array<std::string, 4> tasti{"", "Apri", "", "Chiudi"};
+    QCOMPARE(testi.tasti, tasti);
 }
 
 void TestImpostazioni::numeri_data() {

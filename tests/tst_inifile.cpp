@@ -35,7 +35,7 @@ private slots:
     void bloccoDiUnAltroUtente();
 
 private:
-    // One press of key 1 by the pressatore helper, as the ordinary user; its frame, or "-".
+    // One press of key 3 by the pressatore helper, as the ordinary user; its frame, or "-".
     QByteArray premiComeUtenteComune(const std::string& ini) {
         QProcess pressatore;
         utente::avvia(pressatore, QStringLiteral(PRESSATORE),
@@ -75,11 +75,28 @@ void TestIniFile::letturaNonCreaIlFile() {
     QVERIFY(!QFile::exists(QString::fromStdString(path())));
 }
 
+// A new file, and a copy, get the ordinary mode of a new file under the user's umask.
 void TestIniFile::scritturaCreaIlFile() {
-    QVERIFY(ScriviIni("Pulsiero", "Passo", "1", path()));
+    const mode_t oldMask = umask(022);
+    const bool written = ScriviIni("Pulsiero", "Passo", "1", path());
+    write(path("seed.ini"), "[Server]\nPorta=2000\n");
+    QCOMPARE(::chmod(path("seed.ini").c_str(), 0444), 0);
+    const bool copied = ini::copyFileIfMissing(path("seed.ini"), path("copy.ini"));
+    umask(oldMask);
+    QVERIFY(written && copied);
     QCOMPARE(content(path()), QByteArray("[Pulsiero]\nPasso=1\n"));
     QCOMPARE(LeggiIni("pulsiero", "passo", "0", path()), std::string("1"));
-    QCOMPARE(leftovers(), QStringList{"pulsiero.ini"});
+    QCOMPARE(content(path("copy.ini")), QByteArray("[Server]\nPorta=2000\n"));
+    struct stat st {};
+    for (const char* name : {"pulsiero.ini", "copy.ini"}) {
+        QCOMPARE(::stat(path(name).c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t{0644});
+    }
+    // A copy never replaces a file that is there already.
+    write(path("copy.ini"), "[Server]\nPorta=3000\n");
+    QVERIFY(!ini::copyFileIfMissing(path("seed.ini"), path("copy.ini")));
+    QCOMPARE(content(path("copy.ini")), QByteArray("[Server]\nPorta=3000\n"));
+    QCOMPARE(leftovers(), (QStringList{"copy.ini", "pulsiero.ini", "seed.ini"}));
 }
 
 void TestIniFile::scritturaConservaIlResto() {
@@ -102,12 +119,21 @@ void TestIniFile::stessoValoreNonRiscriveIlFile() {
     QCOMPARE(after.st_ino, before.st_ino); // a rewrite would have renamed a new file over it
 }
 
+// The rename fails for a file of another user in a folder with the sticky bit, such as /tmp,
+// although this user may write both: the press sends nothing and leaves no temporary file.
 void TestIniFile::scritturaFallitaLasciaIlFile() {
-    const std::string missingFolder = dir_->filePath("nowhere/pulsiero.ini").toStdString();
-    QVERIFY(!ScriviIni("S", "k", "v", missingFolder));
-    const std::string notAFolder = path("file") + "/pulsiero.ini";
-    write(path("file"), "x");
-    QVERIFY(!ScriviIni("S", "k", "v", notAFolder));
+    QVERIFY(!ScriviIni("S", "k", "v", path("nowhere/pulsiero.ini")));
+    if (!utente::daRoot())
+        QSKIP("only root can leave a file of another user");
+    QVERIFY(QDir(dir_->path()).mkdir("shared"));
+    QCOMPARE(::chmod(path("shared").c_str(), 01777), 0);
+    const QByteArray before = "[Pulsiero]\nPasso=41\n";
+    write(path("shared/pulsiero.ini"), before);
+    QCOMPARE(::chmod(path("shared/pulsiero.ini").c_str(), 0666), 0);
+    QCOMPARE(premiComeUtenteComune(path("shared/pulsiero.ini")), QByteArray("-"));
+    QCOMPARE(content(path("shared/pulsiero.ini")), before);
+    QCOMPARE(QDir(dir_->filePath("shared")).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{".pulsiero.ini.lock", "pulsiero.ini"}));
 }
 
 void TestIniFile::limiteDimensioneAMetaScrittura() {
@@ -193,6 +219,8 @@ void TestIniFile::soloFileRegolari() {
     struct stat st {};
     QCOMPARE(::stat(p.c_str(), &st), 0);
     if (kind == QLatin1String("fifo")) {
+        QVERIFY(!ini::writeFileAtomically(p, "[Server]\nPorta=2001\n")); // nor by a direct write
+        QCOMPARE(::stat(p.c_str(), &st), 0);
         QVERIFY(S_ISFIFO(st.st_mode));
     } else if (!readable) {
         QCOMPARE(content(p), bytes);
@@ -229,9 +257,9 @@ void TestIniFile::bloccoDiUnAltroUtente() {
     QCOMPARE(::stat(lock.c_str(), &st), 0);
     QCOMPARE(st.st_mode & 07777, mode_t{0644});
 
-    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FFFFE7E1F7FFFFFFFE3"));
+    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FCFC6781D7FFFFFFFE3"));
     QCOMPARE(::chmod(lock.c_str(), 0600), 0);
-    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FFFFE7E1F7FFFFFFFD4"));
+    QCOMPARE(premiComeUtenteComune(path()), QByteArray("FCFC6781D7FFFFFFFD4"));
     QCOMPARE(LeggiIni("Pulsiero", "Passo", "", path()), std::string("2"));
     QVERIFY(ScriviIni("Pulsiero", "Passo", "7", path())); // and root still saves
 }

@@ -72,6 +72,7 @@ void TestLenientNumber::numerico_data() {
     QTest::newRow("empty") << "" << false;
     QTest::newRow("blank") << "  " << false;
     QTest::newRow("trailing letters") << "80a" << false;
+    QTest::newRow("exponent without digits") << "3e" << false;
     QTest::newRow("inner blank") << "8 0" << false;
     QTest::newRow("letters") << "abc" << false;
 }

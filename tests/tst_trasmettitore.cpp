@@ -11,9 +11,12 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -48,7 +51,8 @@ private slots:
     void contatoreNonSalvabile();
     void consegnaConChiave();
     void chiaveNonValida();
-    void portaNonValida();
+    void porta_data();
+    void porta();
     void indirizzoVuoto();
     void sommaDiControlloFuoriDa32Bit();
     void suonoSoloSeConfigurato();
@@ -82,8 +86,10 @@ void TestTrasmettitore::cleanup() {
 void TestTrasmettitore::configura(const QString& indirizzo, const QString& porta,
                                   const QByteArray& extra) {
     const QString path = dir_->filePath("pulsiero.ini");
+    // extra comes first: its keys win over the defaults of the test.
     aiuti::scriviFile(path, "[Server]\nIndirizzo=" + indirizzo.toUtf8() +
-                                "\nPorta=" + porta.toUtf8() + "\n[Pulsiero]\nPasso=41\n" + extra);
+                                "\nPorta=" + porta.toUtf8() + "\n[Pulsiero]\n" + extra +
+                                "ID_Dis=12345\nID_Pul=7\nPasso=41\n");
     configurazione_ = std::make_unique<Configurazione>(path);
     configurazione_->CaricaConfigurazione(false);
     trasmettitore_ = std::make_unique<Trasmettitore>(*configurazione_);
@@ -106,8 +112,9 @@ void TestTrasmettitore::consegnaAlRicevitore() {
     QTRY_VERIFY((received += peer->readAll(), peer->state() == QAbstractSocket::UnconnectedState));
     received += peer->readAll();
 
-    // Step 42: 42 XOR 0xFFFFF = FFFD5; check 1 + 1 + 2 + 42 + 5 = 51 = 0x33.
-    QCOMPARE(received, QByteArray("FFFFE7E1D589AFFFD53"));
+    // Receiver 12345, transmitter 7, key 2, 10:30, random 5, step 42: 42 XOR 0xFFFFF = FFFD5;
+    // check 12345 + 7 + 2 + 42 + 5 = 12401 = 0x3071.
+    QCOMPARE(received, QByteArray("FCFC6781D589AFFFD51"));
     QTRY_COMPARE(concluse.size(), 1);
     QCOMPARE(concluse.at(0).at(0).toBool(), true);
     QCOMPARE(passo(), QStringLiteral("42"));
@@ -171,16 +178,24 @@ void TestTrasmettitore::clicDuranteUnaConsegnaIgnorato() {
     QCOMPARE(passo(), QStringLiteral("42"));
 }
 
+// The counter's write fails for real (beyond the file-size limit): nothing is sent.
 void TestTrasmettitore::contatoreNonSalvabile() {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    configura("127.0.0.1", QString::number(server.serverPort()));
-    QVERIFY(ScriviIni("Pulsiero", "Passo", "2147483647", configurazione_->percorsoFile()));
+    configura("127.0.0.1", QString::number(server.serverPort()),
+              ";" + QByteArray(4000, 'x') + "\n");
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 2048;
+    setrlimit(RLIMIT_FSIZE, &small);
     trasmettitore_->Img_Pulsante_Click(0);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
     QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonSalvato, QMessageBox::Warning));
-    QTest::qWait(200);
-    QVERIFY(!server.hasPendingConnections() && !server.waitForNewConnection(0));
-    QCOMPARE(passo(), QStringLiteral("2147483647"));
+    QVERIFY(!server.waitForNewConnection(200));
+    QCOMPARE(passo(), QStringLiteral("41"));
 }
 
 // Expected bytes computed apart (Python's hashlib.blake2b, keyed, 16-byte digest).
@@ -195,7 +210,7 @@ void TestTrasmettitore::consegnaConChiave() {
     QByteArray received;
     QTRY_VERIFY((received += peer->readAll(), peer->state() == QAbstractSocket::UnconnectedState));
     received += peer->readAll();
-    QCOMPARE(received, QByteArray("FFFFE7E1D589AFFFD53-00005A0374F7B08864E1E1091A6846FED31D"));
+    QCOMPARE(received, QByteArray("FCFC6781D589AFFFD51-00007B1BF2CC7FE662EF8574F568342B2B41"));
     QCOMPARE(passo(), QStringLiteral("42"));
     QVERIFY(!aiuti::messaggioAperto());
 }
@@ -217,9 +232,26 @@ void TestTrasmettitore::chiaveNonValida() {
     QCOMPARE(passo(), QStringLiteral("41"));
 }
 
-void TestTrasmettitore::portaNonValida() {
-    configura("127.0.0.1", "abc");
+// Ports 1 to 65535 are tried (nothing listens on 65535 here: refused); others fail at once.
+void TestTrasmettitore::porta_data() {
+    QTest::addColumn<QString>("porta");
+    QTest::addColumn<bool>("tentata");
+    QTest::newRow("65535") << "65535" << true;
+    QTest::newRow("65536") << "65536" << false;
+    QTest::newRow("0") << "0" << false;
+    QTest::newRow("abc") << "abc" << false;
+}
+
+void TestTrasmettitore::porta() {
+    QFETCH(QString, porta);
+    QFETCH(bool, tentata);
+    configura("127.0.0.1", porta);
     trasmettitore_->Img_Pulsante_Click(0);
+    if (tentata)
+        QVERIFY(aiuti::chiudiMessaggio(QStringLiteral("Errore di comunicazione"),
+                                       QStringLiteral("Errore 10061 - Connessione rifiutata dal "
+                                                      "ricevitore"),
+                                       QMessageBox::Warning));
     QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonInviato, QMessageBox::Warning));
     QVERIFY(!aiuti::messaggioAperto());
 }
