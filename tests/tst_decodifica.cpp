@@ -292,6 +292,12 @@ void TestDecodifica::statoSuDisco_data() {
                                        << "riga 3 non valida";
     QTest::newRow("transmitter 129") << header + "129 5\ncontrollo 504C0AF1\n"
                                      << "riga 2 non valida";
+    QTest::newRow("transmitter 0") << header + "0 5\ncontrollo A779C31D\n"
+                                   << "riga 2 non valida";
+    QTest::newRow("step 0") << header + "7 0\ncontrollo 47D90FE1\n"
+                            << "riga 2 non valida";
+    QTest::newRow("step 65536") << header + "7 65536\ncontrollo 81A0F362\n"
+                                << "riga 2 non valida";
 }
 
 void TestDecodifica::statoSuDisco() {

@@ -56,6 +56,11 @@ int connetti(std::uint16_t porta, const char* da = "127.0.0.1") {
     return fd;
 }
 
+QByteArray leggi(const QString& percorso) {
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // A receiver running on its own thread on 127.0.0.1, with its log collected.
 class RicevitoreInProva {
 public:
@@ -106,14 +111,16 @@ public:
     }
 
 private:
+    // Read by hand, not by the tracker's own parser: the line "transmitter step" on disk holds
+    // this step, or a later one saved meanwhile.
     bool salvatoPrimaDelRegistro(const ricevitore::Esito& e) const {
-        const auto stato = rolling::parseState(ini::readFile(fileStato_).value_or(""));
-        const auto* passi = std::get_if<rolling::Tracker::Steps>(&stato);
-        if (!passi || !passi->count(*e.pulsiero))
+        const auto riga = "\n" + QByteArray::number(*e.pulsiero) + ' ';
+        const QByteArray stato = leggi(QString::fromStdString(fileStato_));
+        const auto dove = stato.indexOf(riga);
+        if (dove < 0)
             return false;
-        const std::int64_t avanti =
-            (std::int64_t{passi->at(*e.pulsiero)} - *e.passo + 65535) % 65535;
-        return avanti < 32768; // this step, or a later one saved meanwhile
+        const auto passo = stato.mid(dove + riga.size()).split('\n').first().toLongLong();
+        return (passo - *e.passo + 65535) % 65535 < 32768;
     }
 
     std::string fileStato_;
@@ -153,11 +160,6 @@ void scrivi(const QString& percorso, const QByteArray& dati) {
     f.write(dati);
 }
 
-QByteArray leggi(const QString& percorso) {
-    QFile f(percorso);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool radice() {
     return ::geteuid() == 0;
 }
@@ -193,6 +195,61 @@ avviaRicevitore(const QStringList& argomenti, bool comeNessuno,
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// The program itself, as the ordinary user when asked (nobody, when run as root): its port read
+// from the start-up line, its log collected from stdout.
+class ProgrammaInProva {
+public:
+    ~ProgrammaInProva() { ferma(); }
+    bool avvia(const QStringList& argomenti, bool comeNessuno) {
+        if (comeNessuno && radice())
+            p_.start("setpriv",
+                     QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", RICEVITORE} +
+                         argomenti);
+        else
+            p_.start(RICEVITORE, argomenti);
+        return QTest::qWaitFor(
+                   [&] {
+                       errori_ += p_.readAllStandardError();
+                       const auto dove = errori_.indexOf(" porta ");
+                       if (dove >= 0)
+                           porta_ = errori_.mid(dove + 7).split(',').first().toUShort();
+                       return porta_ > 0 || p_.state() == QProcess::NotRunning;
+                   },
+                   5000) &&
+               porta_ > 0;
+    }
+    void invia(const std::string& dati) const {
+        const int fd = connetti(porta_);
+        (void)!::write(fd, dati.data(), dati.size());
+        ::close(fd);
+    }
+    // The log lines so far, once there are at least quante and stderr holds inErrori.
+    QList<QByteArray> righe(int quante, const QByteArray& inErrori = {}) {
+        (void)QTest::qWaitFor(
+            [&] {
+                uscita_ += p_.readAllStandardOutput();
+                errori_ += p_.readAllStandardError();
+                return uscita_.count('\n') >= quante && errori_.contains(inErrori);
+            },
+            5000);
+        return uscita_.trimmed().split('\n');
+    }
+    void ferma() {
+        p_.terminate();
+        p_.waitForFinished(5000);
+    }
+    QString pid() const { return QString::number(p_.processId()); }
+
+private:
+    QProcess p_;
+    QByteArray errori_, uscita_;
+    std::uint16_t porta_ = 0;
+};
+
+QString motivo(const QByteArray& rigaJson) {
+    return QJsonDocument::fromJson(rigaJson).object()["motivo"].toString();
+}
+
 } // namespace
 
 // The reference receiver over real loopback connections.
@@ -206,12 +263,18 @@ private slots:
     void versione();
     void apprendimentoSoloAlPrimoAvvio();
     void apprendimentoEsplicitoControllaINoti();
+    void statoNonSalvatoNonAgisce_data();
     void statoNonSalvatoNonAgisce();
     void troppiTentativi_data();
     void troppiTentativi();
+    void tentativiNelTempo_data();
+    void tentativiNelTempo();
+    void opzioniAiLimiti_data();
+    void opzioniAiLimiti();
     void qualunqueSequenzaDiByte_data();
     void qualunqueSequenzaDiByte();
-    void tramaTroppoLenta();
+    void tramaLenta_data();
+    void tramaLenta();
     void connessioniPerIndirizzo_data();
     void connessioniPerIndirizzo();
     void laPiuVecchiaFaPosto();
@@ -399,32 +462,59 @@ void TestRicevitore::apprendimentoEsplicitoControllaINoti() {
                           "accettato (pulsiero appreso)"}));
 }
 
-// A file-size limit makes the save fail: the frame is refused, the program not run, and the
-// same frame is accepted once the state can be written again.
+void TestRicevitore::statoNonSalvatoNonAgisce_data() {
+    QTest::addColumn<QString>("guasto");
+    QTest::newRow("file-size limit") << "limite";
+    QTest::newRow("a folder in place of the file") << "cartella";
+    QTest::newRow("read-only folder") << "sola lettura";
+}
+
+// The save fails: the frame is refused, the program not run, and the same frame is accepted
+// once the state can be written again.
 void TestRicevitore::statoNonSalvatoNonAgisce() {
-    QTemporaryDir dir;
-    scrivi(dir.filePath("stato"), kSette500);
-    const QString segno = dir.filePath("eseguito");
-    scrivi(dir.filePath("azione.sh"), "#!/bin/sh\necho \"$3\" >> '" + segno.toUtf8() + "'\n");
-    QFile::setPermissions(dir.filePath("azione.sh"), QFile::ReadOwner | QFile::ExeOwner);
-    auto opzioni = opzioniDiProva(dir);
-    opzioni.programma = dir.filePath("azione.sh").toStdString();
-    RicevitoreInProva r(opzioni);
-    rlimit prima{};
-    getrlimit(RLIMIT_FSIZE, &prima);
-    rlimit stretto = prima;
-    stretto.rlim_cur = 20;
-    setrlimit(RLIMIT_FSIZE, &stretto);
-    r.invia(trama(7, 1, 501));
-    const auto esiti = r.attendi(1);
-    setrlimit(RLIMIT_FSIZE, &prima);
-    QCOMPARE(verdetti(esiti), QStringList({"rifiutato: stato non salvato"}));
-    QCOMPARE(esiti[0].motivo, std::string("stato_non_salvato"));
-    QVERIFY(!esiti[0].accettato);
-    QCOMPARE(leggi(dir.filePath("stato")), kSette500);
-    r.invia(trama(7, 1, 501));
-    QCOMPARE(verdetti(r.attendi(2)).last(), QString("accettato"));
-    QTRY_COMPARE(leggi(segno), QByteArray("501\n"));
+    QFETCH(QString, guasto);
+    QTemporaryDir base;
+    ::chmod(QFile::encodeName(base.path()).constData(), 0711);
+    const QString cartella = base.filePath("cartella");
+    const QString stato = cartella + "/stato";
+    const QString segno = cartella + "/eseguito";
+    QDir().mkpath(cartella);
+    ::chmod(QFile::encodeName(cartella).constData(), 0700);
+    scrivi(stato, kSette500);
+    scrivi(cartella + "/azione.sh", "#!/bin/sh\necho \"$@\" >> '" + segno.toUtf8() + "'\n");
+    QFile::setPermissions(cartella + "/azione.sh", QFile::ReadOwner | QFile::ExeOwner);
+    for (const QString& f : {cartella, stato, cartella + "/azione.sh"})
+        diNessuno(f);
+    ProgrammaInProva r;
+    QVERIFY(r.avvia({"--porta", "0", "--ricevitore", "12345", "--json", "--stato", stato,
+                     "--esegui", cartella + "/azione.sh"},
+                    true));
+    const auto limite = [&r](const char* valore) { // set by the same user as the receiver's
+        const QStringList prlimit{"prlimit", "--pid", r.pid(), QString("--fsize=") + valore};
+        return radice() ? QProcess::execute("setpriv", QStringList{"--reuid=65534", "--regid=65534",
+                                                                   "--clear-groups"} +
+                                                           prlimit)
+                        : QProcess::execute(prlimit[0], prlimit.mid(1));
+    };
+    if (guasto == "limite")
+        QCOMPARE(limite("20:unlimited"), 0);
+    else if (guasto == "cartella")
+        QVERIFY(QFile::remove(stato) && QDir().mkdir(stato));
+    else
+        ::chmod(QFile::encodeName(cartella).constData(), 0500);
+    r.invia(trama(7, 2, 501));
+    QCOMPARE(motivo(r.righe(1).value(0)), QString("stato_non_salvato"));
+    QCOMPARE(leggi(stato), guasto == "cartella" ? QByteArray() : kSette500);
+    if (guasto == "limite")
+        QCOMPARE(limite("unlimited:unlimited"), 0);
+    else if (guasto == "cartella")
+        QVERIFY(QDir().rmdir(stato));
+    else
+        ::chmod(QFile::encodeName(cartella).constData(), 0700);
+    r.invia(trama(7, 2, 501));
+    QCOMPARE(motivo(r.righe(2).value(1)), QString("accettato"));
+    QTRY_COMPARE(leggi(segno), QByteArray("3 7 501\n"));
+    QCOMPARE(leggi(stato), QByteArray("pulsiero-ricevitore stato 1\n7 501\ncontrollo AEA9F4C2\n"));
 }
 
 void TestRicevitore::troppiTentativi_data() {
@@ -441,14 +531,70 @@ void TestRicevitore::troppiTentativi() {
     QTemporaryDir dir;
     scrivi(dir.filePath("stato"), kSette500);
     RicevitoreInProva r(opzioniDiProva(dir));
+    r.invia(trama(7, 0, 501), "127.0.0.3"); // an accepted frame is no refusal
     for (int i = 0; i < rifiuti; ++i)
         r.invia(trama(7, 0, 400 + i), "127.0.0.3"); // replays
-    QCOMPARE(r.attendi(rifiuti).size(), std::size_t(rifiuti));
-    r.invia(trama(7, 0, 501), "127.0.0.3");
-    r.invia(trama(7, 0, 502), "127.0.0.1");
-    const auto esiti = r.attendi(rifiuti + 2);
-    QCOMPARE(QString::fromStdString(esiti[rifiuti].verdetto), verdetto);
-    QCOMPARE(QString::fromStdString(esiti[rifiuti + 1].verdetto), QString("accettato"));
+    QCOMPARE(r.attendi(rifiuti + 1).size(), std::size_t(rifiuti + 1));
+    r.invia(trama(7, 0, 502), "127.0.0.3");
+    r.invia(trama(7, 0, 503), "127.0.0.1");
+    const auto esiti = r.attendi(rifiuti + 3);
+    QCOMPARE(QString::fromStdString(esiti[rifiuti + 1].verdetto), verdetto);
+    QCOMPARE(QString::fromStdString(esiti[rifiuti + 2].verdetto), QString("accettato"));
+}
+
+void TestRicevitore::tentativiNelTempo_data() {
+    QTest::addColumn<QList<int>>("rifiuti"); // milliseconds; three in a minute block for 30 s
+    QTest::addColumn<int>("quando");
+    QTest::addColumn<bool>("bloccato");
+    QTest::newRow("two refusals") << QList<int>{0, 1000} << 1000 << false;
+    QTest::newRow("the third blocks") << QList<int>{0, 1000, 2000} << 2000 << true;
+    QTest::newRow("last millisecond of the block") << QList<int>{0, 1000, 2000} << 31999 << true;
+    QTest::newRow("block over after 30 s") << QList<int>{0, 1000, 2000} << 32000 << false;
+    QTest::newRow("the first still counts at 59.999 s")
+        << QList<int>{0, 1000, 59999} << 59999 << true;
+    QTest::newRow("the first forgotten at 60 s") << QList<int>{0, 1000, 60000} << 60000 << false;
+    QTest::newRow("refusals during a block do not lengthen it")
+        << QList<int>{0, 1, 2, 20000, 20001, 20002} << 30002 << false;
+}
+
+void TestRicevitore::tentativiNelTempo() {
+    QFETCH(QList<int>, rifiuti);
+    QFETCH(int, quando);
+    QFETCH(bool, bloccato);
+    ricevitore::Tentativi tentativi(3, std::chrono::seconds(30));
+    const auto inizio = ricevitore::Tentativi::Orologio::time_point{} + std::chrono::hours(5);
+    for (const int ms : rifiuti)
+        tentativi.rifiuto("127.0.0.5", inizio + std::chrono::milliseconds(ms));
+    const auto adesso = inizio + std::chrono::milliseconds(quando);
+    QCOMPARE(tentativi.bloccato("127.0.0.5", adesso), bloccato);
+    QVERIFY(!tentativi.bloccato("127.0.0.6", adesso));
+}
+
+void TestRicevitore::opzioniAiLimiti_data() {
+    // A value at its limit is taken: the unknown option after it is what stops the start.
+    QTest::addColumn<QStringList>("argomenti");
+    QTest::addColumn<QString>("errore");
+    const QString ignota = "opzione sconosciuta: --x";
+    QTest::newRow("--finestra 1024") << QStringList{"--finestra", "1024", "--x"} << ignota;
+    QTest::newRow("--finestra 1025")
+        << QStringList{"--finestra", "1025"} << "--finestra deve essere tra 1 e 1024";
+    QTest::newRow("--risincronizzazione 30000")
+        << QStringList{"--risincronizzazione", "30000", "--x"} << ignota;
+    QTest::newRow("--risincronizzazione 30001") << QStringList{"--risincronizzazione", "30001"}
+                                                << "--risincronizzazione deve essere tra 0 e 30000";
+    QTest::newRow("--tentativi 0")
+        << QStringList{"--tentativi", "0"} << "--tentativi deve essere tra 1 e 100000";
+    QTest::newRow("--ricevitore 1048576")
+        << QStringList{"--ricevitore", "1048576"} << "--ricevitore deve essere tra 1 e 1048575";
+}
+
+void TestRicevitore::opzioniAiLimiti() {
+    QFETCH(QStringList, argomenti);
+    QFETCH(QString, errore);
+    const auto uscita = avviaRicevitore(argomenti, false);
+    QCOMPARE(uscita.stato, 2);
+    QVERIFY2(uscita.errori.startsWith("pulsiero-ricevitore: " + errore + "\n"),
+             qPrintable(uscita.errori));
 }
 
 void TestRicevitore::qualunqueSequenzaDiByte_data() {
@@ -473,22 +619,27 @@ void TestRicevitore::qualunqueSequenzaDiByte() {
     QVERIFY(!esiti[0].accettato);
 }
 
-// A frame dribbled a byte every 100 ms is cut off at 250 ms: it never holds a slot for long.
-void TestRicevitore::tramaTroppoLenta() {
+void TestRicevitore::tramaLenta_data() {
+    QTest::addColumn<int>("pausaMs"); // between the first five bytes and the rest
+    QTest::addColumn<QString>("verdetto");
+    QTest::newRow("rest after 50 ms") << 50 << "accettato";
+    QTest::newRow("rest after 450 ms") << 450 << "rifiutato: tempo scaduto";
+}
+
+// A connection has 250 ms for its frame: a slow one never holds a slot for long.
+void TestRicevitore::tramaLenta() {
+    QFETCH(int, pausaMs);
+    QFETCH(QString, verdetto);
     QTemporaryDir dir;
     scrivi(dir.filePath("stato"), kSette500);
     RicevitoreInProva r(opzioniDiProva(dir));
     const std::string dati = trama(7, 0, 501);
     const int fd = connetti(r.porta());
-    for (const char c : dati) {
-        if (::write(fd, &c, 1) != 1)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    (void)!::write(fd, dati.data(), 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(pausaMs));
+    (void)!::write(fd, dati.data() + 5, dati.size() - 5);
     ::close(fd);
-    const auto esiti = r.attendi(1);
-    QCOMPARE(verdetti(esiti), QStringList{"rifiutato: tempo scaduto"});
-    QVERIFY(esiti[0].trama.size() < dati.size());
+    QCOMPARE(verdetti(r.attendi(1)), QStringList{verdetto});
 }
 
 void TestRicevitore::connessioniPerIndirizzo_data() {
@@ -541,11 +692,9 @@ void TestRicevitore::laPiuVecchiaFaPosto() {
 // frame is judged, none is logged before its state is on disk, and each ends at its last step.
 void TestRicevitore::clientConcorrenti() {
     QTemporaryDir dir;
-    rolling::Tracker::Steps iniziale;
-    for (int t = 1; t <= 8; ++t)
-        iniziale[t] = 65535; // each one's next step is 1
-    scrivi(dir.filePath("stato"), QByteArray::fromStdString(rolling::serialize(iniziale)));
-    // (written by the code itself: its format is checked against literals in tst_decodifica)
+    scrivi(dir.filePath("stato"), // each one's next step is 1
+           "pulsiero-ricevitore stato 1\n1 65535\n2 65535\n3 65535\n4 65535\n5 65535\n6 65535\n"
+           "7 65535\n8 65535\ncontrollo 8ACFE47E\n");
     auto opzioni = opzioniDiProva(dir);
     opzioni.maxConnessioni = 16;
     RicevitoreInProva r(opzioni);
@@ -677,36 +826,51 @@ void TestRicevitore::registroNonBlocca() {
     QCOMPARE(scritte + perse, std::uint64_t{5000});
 }
 
-// The first refusal of a kind from an address is written at once, the rest summed up.
+// The first refusal of a kind from an address is written at once, the rest summed up; accepted
+// frames and other kinds of refusal are each written whole.
 void TestRicevitore::rifiutiUgualiRiassunti() {
     QTemporaryFile uscita;
     QVERIFY(uscita.open());
     {
         ricevitore::CodaRegistro registro(uscita.handle(), false);
-        for (const char* da :
-             {"127.0.0.9", "127.0.0.9", "127.0.0.8", "127.0.0.9", "127.0.0.9", "127.0.0.9"}) {
+        for (const char* da : {"9r", "9r", "8r", "9r", "9t", "9r", "9a", "9a"}) {
             ricevitore::Esito e;
-            e.peer = std::string(da) + ":4000";
-            e.indirizzo = da;
-            e.verdetto = "rifiutato: ripetizione rifiutata";
-            e.motivo = "ripetizione";
+            e.indirizzo = std::string("127.0.0.") + da[0];
+            e.peer = e.indirizzo + ":4000";
+            e.motivo = da[1] == 'r' ? "ripetizione" : da[1] == 't' ? "trama_non_valida" : "";
+            e.verdetto = da[1] == 'r'   ? "rifiutato: ripetizione rifiutata"
+                         : da[1] == 't' ? "rifiutato: trama non valida"
+                                        : "accettato";
+            e.trama = da[1] == 't' ? "AB\x7F\"" : "FCFC6781D5A7CFFE0AA";
+            if (da[1] != 't')
+                e.pulsiero = 7, e.tasto = 2, e.minuto = 630, e.casuale = 5, e.passo = 501;
+            if (da[1] == 'a')
+                e.passoMemorizzato = 500, e.accettato = true;
             registro.aggiungi(std::move(e));
         }
     }
-    const auto righe = leggi(uscita.fileName()).split('\n');
-    int intere9 = 0;
-    int intere8 = 0;
+    QStringList intere;
     int riassunte9 = 0;
-    for (const auto& riga : righe) {
-        intere9 += riga.contains("127.0.0.9:4000");
-        intere8 += riga.contains("127.0.0.8:4000");
+    for (const auto& riga : leggi(uscita.fileName()).split('\n')) {
         const auto dove = riga.indexOf("127.0.0.9 -> rifiutato: ripetizione rifiutata (altre ");
         if (dove >= 0)
             riassunte9 += riga.mid(dove + 53).split(' ').first().toInt();
+        else if (!riga.isEmpty())
+            intere << QString::fromUtf8(riga.mid(20)); // after the date and time
     }
-    QCOMPARE(intere9, 1);
-    QCOMPARE(intere8, 1);
-    QCOMPARE(riassunte9, 4);
+    const QString passo =
+        " \"FCFC6781D5A7CFFE0AA\" pulsiero=7 tasto=3 minuto=630 casuale=5 passo=501";
+    QCOMPARE(intere, QStringList({"127.0.0.9:4000" + passo +
+                                      " memorizzato=- -> rifiutato: "
+                                      "ripetizione rifiutata",
+                                  "127.0.0.8:4000" + passo +
+                                      " memorizzato=- -> rifiutato: "
+                                      "ripetizione rifiutata",
+                                  "127.0.0.9:4000 \"AB\\x7F\\x22\" pulsiero=- tasto=- minuto=- "
+                                  "casuale=- passo=- memorizzato=- -> rifiutato: trama non valida",
+                                  "127.0.0.9:4000" + passo + " memorizzato=500 -> accettato",
+                                  "127.0.0.9:4000" + passo + " memorizzato=500 -> accettato"}));
+    QCOMPARE(riassunte9, 3);
 }
 
 void TestRicevitore::jsonValido_data() {
@@ -833,38 +997,15 @@ void TestRicevitore::uscitaDelProgrammaFuoriDalRegistro() {
     scrivi(dir.filePath("stato"), kSette500);
     scrivi(dir.filePath("azione.sh"), "#!/bin/sh\necho '{\"accettato\":true,\"intruso\":1}'\n");
     QFile::setPermissions(dir.filePath("azione.sh"), QFile::ReadOwner | QFile::ExeOwner);
-    QProcess p;
-    p.start(RICEVITORE, {"--porta", "0", "--ricevitore", "12345", "--json", "--stato",
-                         dir.filePath("stato"), "--esegui", dir.filePath("azione.sh")});
-    QByteArray errori;
-    int porta = 0;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            errori += p.readAllStandardError();
-            const auto dove = errori.indexOf(" porta ");
-            if (dove >= 0)
-                porta = errori.mid(dove + 7).split(',').first().toInt();
-            return porta > 0;
-        },
-        5000));
-    const auto invia = [porta](const std::string& dati) {
-        const int fd = connetti(static_cast<std::uint16_t>(porta));
-        (void)!::write(fd, dati.data(), dati.size());
-        ::close(fd);
-    };
-    invia(trama(7, 1, 501));
-    invia(std::string("\xFF\"\n", 3));
-    QByteArray uscita;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            uscita += p.readAllStandardOutput();
-            errori += p.readAllStandardError();
-            return uscita.count('\n') >= 2 && errori.contains("intruso");
-        },
-        5000));
-    p.terminate();
-    QVERIFY(p.waitForFinished(5000));
-    const auto righe = uscita.trimmed().split('\n');
+    ProgrammaInProva r;
+    QVERIFY(r.avvia({"--porta", "0", "--ricevitore", "12345", "--json", "--stato",
+                     dir.filePath("stato"), "--esegui", dir.filePath("azione.sh")},
+                    false));
+    r.invia(trama(7, 1, 501));
+    r.invia(std::string("\xFF\"\n", 3));
+    r.righe(2, "intruso");
+    r.ferma();
+    const auto righe = r.righe(2);
     QCOMPARE(righe.size(), 2);
     QStringList motivi;
     for (const auto& riga : righe) {
