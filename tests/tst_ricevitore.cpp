@@ -945,8 +945,9 @@ void TestRicevitore::piuIndirizziEIpv6() {
     QCOMPARE(esiti[0].indirizzo, std::string("::1"));
 }
 
-// The installed program end to end: JSON lines on stdout, and what --esegui prints goes to
-// stderr, never among them.
+// The installed program end to end: JSON lines on stdout, what --esegui prints on stderr, never
+// among them; a window of 3 and a resync range of 20 from the command line (501 + 4 waits for a
+// pair, 501 + 25 is too far).
 void TestRicevitore::uscitaDelProgrammaFuoriDalRegistro() {
     QTemporaryDir dir;
     scrivi(dir.filePath("stato"), kSette500);
@@ -954,17 +955,21 @@ void TestRicevitore::uscitaDelProgrammaFuoriDalRegistro() {
     QFile::setPermissions(dir.filePath("azione.sh"), QFile::ReadOwner | QFile::ExeOwner);
     ProgrammaInProva r;
     QVERIFY(r.avvia({"--porta", "0", "--ricevitore", "12345", "--json", "--stato",
-                     dir.filePath("stato"), "--esegui", dir.filePath("azione.sh")},
+                     dir.filePath("stato"), "--esegui", dir.filePath("azione.sh"), "--finestra",
+                     "3", "--risincronizzazione", "20"},
                     false));
-    r.invia(trama(7, 1, 501));
-    r.invia(std::string("\xFF\"\n", 3));
-    r.righe(2, "intruso");
+    for (const auto& dati :
+         {trama(7, 1, 501), std::string("\xFF\"\n", 3), trama(7, 1, 505), trama(7, 1, 526)})
+        r.invia(dati);
+    r.righe(4, "intruso");
     r.ferma();
-    const auto righe = r.righe(2);
-    QCOMPARE(righe.size(), 2);
-    QCOMPARE(QStringList({motivo(righe[0]), motivo(righe[1])}),
-             QStringList({"accettato", "trama_non_valida"}));
-    QVERIFY(!righe[0].contains("intruso") && !righe[1].contains("intruso"));
+    QStringList motivi;
+    for (const auto& riga : r.righe(4)) {
+        QVERIFY(!riga.contains("intruso"));
+        motivi << motivo(riga);
+    }
+    QCOMPARE(motivi, QStringList({"accettato", "trama_non_valida", "risincronizzazione_in_attesa",
+                                  "troppo_avanti"}));
 }
 
 void TestRicevitore::portaPrivilegiata() {
