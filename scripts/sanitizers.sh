@@ -20,7 +20,9 @@ run_sanitized() {
   ctest --test-dir "$build" -L "$labels" -R '^tst_' --output-on-failure --timeout 300
 }
 
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/sanitizers/tsan.supp"
+# QProcess starts children with vfork semantics: the child's fork hook runs in the parent's memory,
+# and without die_after_fork=0 the test itself then dies at its next std::thread.
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 suppressions=$root/tests/sanitizers/tsan.supp"
 run_sanitized thread "${TSAN_BUILD_DIR:-build-tsan}" '^(core|ricevitore)$'
 
 export ASAN_OPTIONS="detect_leaks=1 abort_on_error=0 strict_string_checks=1"

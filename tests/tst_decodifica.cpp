@@ -17,7 +17,8 @@ private slots:
     void andataERitorno();
     void codiceVariabile_data();
     void codiceVariabile();
-    void distanza();
+    void filtri_data();
+    void filtri();
     void contatoreLargo();
     void statoSuDisco_data();
     void statoSuDisco();
@@ -60,6 +61,14 @@ void TestDecodifica::decodifica_data() {
                            << "campo fuori intervallo";
     QTest::newRow("step 0") << 1 << "FFFFE7E1F589AFFFFF7"
                             << "campo fuori intervallo";
+    QTest::newRow("step 65536") << 12345 << "FCFC6781D5A7CEFFFF5"
+                                << "campo fuori intervallo";
+    QTest::newRow("transmitter 0") << 12345 << "FCFC67F1D5A7CFFE0A3"
+                                   << "campo fuori intervallo";
+    QTest::newRow("transmitter 129") << 12345 << "FCFC6FE1D5A7CFFE0A4"
+                                     << "campo fuori intervallo";
+    QTest::newRow("G is no hex digit") << 12345 << "FCFC6781D5A7GFFE0AA"
+                                       << "trama non valida";
     QTest::newRow("minute 1440") << 1 << "FFFFE7E1F25FAFFFFE8"
                                  << "campo fuori intervallo";
 }
@@ -85,7 +94,8 @@ void TestDecodifica::decodifica() {
 
 // Every frame the program can send for a receiver decodes back to its fields.
 void TestDecodifica::andataERitorno() {
-    std::mt19937 rng(12345);
+    const unsigned seed = 12345;
+    std::mt19937 rng(seed);
     const auto uniform = [&rng](int lo, int hi) {
         return std::uniform_int_distribution(lo, hi)(rng);
     };
@@ -101,12 +111,13 @@ void TestDecodifica::andataERitorno() {
             QVERIFY(built);
             const auto decoded = frame::decode(*built, receiver);
             const auto* d = std::get_if<frame::Decoded>(&decoded);
-            QVERIFY2(d, built->c_str());
-            QCOMPARE(d->transmitter, f.transmitter);
-            QCOMPARE(d->key, int{f.key});
-            QCOMPARE(d->minuteOfDay, int{f.minuteOfDay});
-            QCOMPARE(d->random, f.random);
-            QCOMPARE(d->step, f.step);
+            const bool same = d && d->transmitter == f.transmitter && d->key == f.key &&
+                              d->minuteOfDay == f.minuteOfDay && d->random == f.random &&
+                              d->step == f.step;
+            QVERIFY2(same, qPrintable(QStringLiteral("seed %1, frame %2 of receiver %3")
+                                          .arg(seed)
+                                          .arg(QString::fromStdString(*built))
+                                          .arg(receiver)));
         }
     }
 }
@@ -146,8 +157,8 @@ void TestDecodifica::codiceVariabile_data() {
         << 10 << false << QStringList{"100@0", "101@31"} << QStringList{pending, pending};
     QTest::newRow("resync pair not consecutive")
         << 10 << false << QStringList{"100", "102"} << QStringList{pending, pending};
-    QTest::newRow("replayed out-of-window frame does not resync")
-        << 10 << false << QStringList{"100@0", "100@1", "100@2"}
+    QTest::newRow("the same out-of-window frame twice neither resyncs nor refreshes its time")
+        << 10 << false << QStringList{"100@0", "100@20", "101@40"}
         << QStringList{pending, pending, pending};
     QTest::newRow("resync range edge")
         << 10 << false << QStringList{"4121", "4122"} << QStringList{pending, resync};
@@ -155,8 +166,9 @@ void TestDecodifica::codiceVariabile_data() {
         << 10 << false << QStringList{"4122", "4123"} << QStringList{pending, tooFar};
     QTest::newRow("forged pair far ahead leaves the genuine transmitter in")
         << 10 << false << QStringList{"20010", "20011", "11"} << QStringList{tooFar, tooFar, ok};
-    QTest::newRow("stray frame between a pair") << 10 << false << QStringList{"100", "3000", "101"}
-                                                << QStringList{pending, pending, resync};
+    QTest::newRow("a stray first frame does not outlive the resync it did not make")
+        << 10 << false << QStringList{"100", "3000", "101", "3001"}
+        << QStringList{pending, pending, resync, pending};
     QTest::newRow("three strays keep the first of a pair")
         << 10 << false << QStringList{"100", "200", "300", "400", "101"}
         << QStringList{pending, pending, pending, pending, resync};
@@ -200,20 +212,48 @@ void TestDecodifica::codiceVariabile() {
     QCOMPARE(actual, verdicts);
 }
 
-void TestDecodifica::distanza() {
-    rolling::Tracker tracker(rolling::Policy{});
-    QCOMPARE(tracker.distance(65535, 1), 1);
-    QCOMPARE(tracker.distance(1, 65535), 65534);
-    QCOMPARE(tracker.distance(7, 7), 0);
+void TestDecodifica::filtri_data() {
+    // Transmitter 7 stored at step 10 sends step 11; 9 is new and sends 500 while learning.
+    QTest::addColumn<int>("transmitter");
+    QTest::addColumn<int>("frameMinute");
+    QTest::addColumn<int>("nowMinute");
+    QTest::addColumn<int>("tolerance"); // -1: the minute is not checked
+    QTest::addColumn<QList<int>>("enrolled");
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("gap equal to the tolerance")
+        << 7 << 595 << 600 << 5 << QList<int>{} << "accettato";
+    QTest::newRow("one minute past the tolerance")
+        << 7 << 594 << 600 << 5 << QList<int>{} << "minuto";
+    QTest::newRow("frame ahead, one past") << 7 << 606 << 600 << 5 << QList<int>{} << "minuto";
+    QTest::newRow("across midnight at the tolerance")
+        << 7 << 1437 << 2 << 5 << QList<int>{} << "accettato";
+    QTest::newRow("across midnight one past") << 7 << 1436 << 2 << 5 << QList<int>{} << "minuto";
+    QTest::newRow("tolerance 0") << 7 << 600 << 601 << 0 << QList<int>{} << "minuto";
+    QTest::newRow("minute not checked") << 7 << 600 << 1320 << -1 << QList<int>{} << "accettato";
+    QTest::newRow("a stale frame teaches nothing")
+        << 9 << 594 << 600 << 5 << QList<int>{} << "minuto";
+    QTest::newRow("enrolled") << 7 << 600 << 600 << 5 << QList<int>{12, 7} << "accettato";
+    QTest::newRow("not enrolled") << 7 << 600 << 600 << 5 << QList<int>{2, 12} << "sconosciuto";
+    QTest::newRow("not enrolled, while learning")
+        << 9 << 600 << 600 << 5 << QList<int>{7} << "sconosciuto";
+}
+
+void TestDecodifica::filtri() {
+    QFETCH(int, transmitter);
+    QFETCH(int, frameMinute);
+    QFETCH(int, nowMinute);
+    QFETCH(int, tolerance);
+    QFETCH(QList<int>, enrolled);
+    QFETCH(QString, verdict);
+    rolling::Policy policy;
+    policy.toleranceMinutes = tolerance < 0 ? std::nullopt : std::optional(tolerance);
+    policy.enrolled = {enrolled.begin(), enrolled.end()};
+    rolling::Tracker tracker(policy);
     tracker.load({{7, 10}});
-    // The minute is checked on the day's cycle: 23:58 against 00:02 is four minutes.
-    QVERIFY(rolling::accepted(tracker.evaluate(7, 11, 1438, 2, 0).verdict));
-    QCOMPARE(tracker.evaluate(7, 12, 600, 606, 0).verdict, rolling::Verdict::StaleMinute);
-    QCOMPARE(tracker.steps().at(7), 11u);
-    tracker.policy().toleranceMinutes.reset();
-    QVERIFY(rolling::accepted(tracker.evaluate(7, 12, 600, 900, 0).verdict));
-    tracker.policy().enrolled = {2};
-    QCOMPARE(tracker.evaluate(7, 13, 600, 600, 0).verdict, rolling::Verdict::UnknownTransmitter);
+    tracker.learnUntil(60);
+    const auto result =
+        tracker.evaluate(transmitter, transmitter == 7 ? 11 : 500, frameMinute, nowMinute, 0);
+    QCOMPARE(QString::fromStdString(std::string(rolling::code(result.verdict))), verdict);
 }
 
 // A counter wider than 16 bits (step and wrap count) needs only a longer cycle.
@@ -252,6 +292,12 @@ void TestDecodifica::statoSuDisco_data() {
                                        << "riga 3 non valida";
     QTest::newRow("transmitter 129") << header + "129 5\ncontrollo 504C0AF1\n"
                                      << "riga 2 non valida";
+    QTest::newRow("transmitter 0") << header + "0 5\ncontrollo A779C31D\n"
+                                   << "riga 2 non valida";
+    QTest::newRow("step 0") << header + "7 0\ncontrollo 47D90FE1\n"
+                            << "riga 2 non valida";
+    QTest::newRow("step 65536") << header + "7 65536\ncontrollo 81A0F362\n"
+                                << "riga 2 non valida";
 }
 
 void TestDecodifica::statoSuDisco() {
