@@ -1,7 +1,7 @@
 #include "app/PressioneDaRiga.h"
 
-#include "protocol/Trasmettitore.h"
-#include "settings/Configurazione.h"
+#include "platform/Configurazione.h"
+#include "platform/Trasmettitore.h"
 
 #include <QEventLoop>
 

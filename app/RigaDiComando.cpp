@@ -1,8 +1,8 @@
 #include "app/RigaDiComando.h"
 
 #include "app/PressioneDaRiga.h"
-#include "settings/PercorsoImpostazioni.h"
-#include "ui/Metadati.h"
+#include "platform/Metadati.h"
+#include "platform/PercorsoImpostazioni.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -3,10 +3,10 @@
 // connect-send-close plus one write-temp-fsync-rename of the same file. Also the per-press cost
 // of CreaComando against a plain in-place write, and whether a press without a configured sound
 // ever loads a multimedia backend. Press and CreaComando run with and without a key.
-#include "protocol/CreaComando.h"
-#include "protocol/Trasmettitore.h"
-#include "settings/Configurazione.h"
-#include "settings/IniFile.h"
+#include "core/CreaComando.h"
+#include "core/IniFile.h"
+#include "platform/Configurazione.h"
+#include "platform/Trasmettitore.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -2,9 +2,9 @@
 // clients, beside the floor of a plain POSIX accept-read-close loop fed by the same clients.
 // And the receiver under attack: genuine presses from 127.0.0.1 while 300 idle or slow clients
 // hold connections from many loopback addresses or from one.
-#include "protocol/Frame.h"
+#include "core/Frame.h"
+#include "core/IniFile.h"
 #include "ricevitore/ServerRicevitore.h"
-#include "settings/IniFile.h"
 
 #include <benchmark/benchmark.h>
 

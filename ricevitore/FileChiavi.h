@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/Autenticazione.h"
+#include "core/Autenticazione.h"
 
 #include <cstdint>
 #include <map>

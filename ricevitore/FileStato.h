@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/CodiceVariabile.h"
+#include "core/CodiceVariabile.h"
 
 #include <optional>
 #include <string>

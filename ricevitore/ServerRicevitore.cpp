@@ -1,7 +1,7 @@
 #include "ricevitore/ServerRicevitore.h"
 
-#include "protocol/Autenticazione.h"
-#include "protocol/Decodifica.h"
+#include "core/Autenticazione.h"
+#include "core/Decodifica.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/CodiceVariabile.h"
-#include "protocol/Decodifica.h"
+#include "core/CodiceVariabile.h"
+#include "core/Decodifica.h"
 #include "ricevitore/FileChiavi.h"
 #include "ricevitore/FileStato.h"
 #include "ricevitore/Programmi.h"

@@ -1,7 +1,7 @@
 // pulsiero-ricevitore: a reference receiver for the frames of Pulsiero Rolling Code.
+#include "core/IniFile.h"
+#include "core/LenientNumber.h"
 #include "ricevitore/ServerRicevitore.h"
-#include "settings/IniFile.h"
-#include "settings/LenientNumber.h"
 
 #include <cerrno>
 #include <csignal>

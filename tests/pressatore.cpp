@@ -1,6 +1,6 @@
 // Presses key 3 (index 2) a given number of times on a settings file and prints each frame on
 // a line: a second copy of the program, for the tests of copies that share one file.
-#include "protocol/CreaComando.h"
+#include "core/CreaComando.h"
 
 #include <cstdio>
 #include <cstdlib>

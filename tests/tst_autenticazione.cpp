@@ -1,6 +1,6 @@
-#include "protocol/Autenticazione.h"
-#include "protocol/CreaComando.h"
-#include "settings/IniFile.h"
+#include "core/Autenticazione.h"
+#include "core/CreaComando.h"
+#include "core/IniFile.h"
 
 #include <QTemporaryDir>
 #include <QTest>

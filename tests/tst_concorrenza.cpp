@@ -1,4 +1,4 @@
-#include "settings/IniFile.h"
+#include "core/IniFile.h"
 
 #include <QProcess>
 #include <QSet>

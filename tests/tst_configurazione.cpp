@@ -1,9 +1,9 @@
 #include "Aiuti.h"
 #include "UtenteComune.h"
 
-#include "settings/Configurazione.h"
-#include "settings/PercorsoImpostazioni.h"
-#include "ui/Messaggi.h"
+#include "platform/Configurazione.h"
+#include "platform/PercorsoImpostazioni.h"
+#include "windows/Messaggi.h"
 
 #include <QDir>
 #include <QSignalSpy>

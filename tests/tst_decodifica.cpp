@@ -1,6 +1,6 @@
-#include "protocol/CodiceVariabile.h"
-#include "protocol/Decodifica.h"
-#include "protocol/Frame.h"
+#include "core/CodiceVariabile.h"
+#include "core/Decodifica.h"
+#include "core/Frame.h"
 
 #include <QTest>
 

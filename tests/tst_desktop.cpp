@@ -2,7 +2,7 @@
 #include "Ambienti.h"
 
 #include "app/RigaDiComando.h"
-#include "desktop/VoceDesktop.h"
+#include "platform/VoceDesktop.h"
 
 #include <QFileInfo>
 

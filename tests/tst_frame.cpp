@@ -1,6 +1,6 @@
-#include "protocol/CreaComando.h"
-#include "protocol/Frame.h"
-#include "settings/IniFile.h"
+#include "core/CreaComando.h"
+#include "core/Frame.h"
+#include "core/IniFile.h"
 
 #include <QDir>
 #include <QFile>

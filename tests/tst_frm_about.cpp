@@ -1,8 +1,8 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
 
-#include "ui/Frm_About.h"
-#include "ui/Metadati.h"
+#include "platform/Metadati.h"
+#include "windows/Frm_About.h"
 
 #include <QDesktopServices>
 #include <QPushButton>

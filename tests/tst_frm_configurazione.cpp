@@ -1,8 +1,8 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
 
-#include "settings/Frm_Configurazione.h"
-#include "settings/IniFile.h"
+#include "core/IniFile.h"
+#include "windows/Frm_Configurazione.h"
 
 #include <QDir>
 #include <QLineEdit>

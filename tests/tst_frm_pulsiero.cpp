@@ -1,11 +1,11 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
 
-#include "settings/Frm_Configurazione.h"
-#include "settings/IniFile.h"
-#include "ui/Applicazione.h"
-#include "ui/Contorno.h"
-#include "ui/Frm_Pulsiero.h"
+#include "core/IniFile.h"
+#include "windows/Applicazione.h"
+#include "windows/Contorno.h"
+#include "windows/Frm_Configurazione.h"
+#include "windows/Frm_Pulsiero.h"
 
 #include <QLineEdit>
 #include <QPainter>

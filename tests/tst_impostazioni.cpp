@@ -1,4 +1,4 @@
-#include "settings/Impostazioni.h"
+#include "core/Impostazioni.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "settings/IniDocument.h"
+#include "core/IniDocument.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "UtenteComune.h"
 
-#include "settings/IniFile.h"
+#include "core/IniFile.h"
 
 #include <QDir>
 #include <QFile>

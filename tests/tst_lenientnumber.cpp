@@ -1,4 +1,4 @@
-#include "settings/LenientNumber.h"
+#include "core/LenientNumber.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "protocol/Frame.h"
+#include "core/Frame.h"
+#include "core/IniFile.h"
 #include "ricevitore/ServerRicevitore.h"
-#include "settings/IniFile.h"
 
 #include <QDir>
 #include <QFile>

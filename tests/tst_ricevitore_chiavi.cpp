@@ -1,10 +1,10 @@
 // The receiver with keyed transmitters: frames made by the program's own press, checked by a
 // real receiver on 127.0.0.1; pairing through the real programs.
-#include "protocol/Autenticazione.h"
-#include "protocol/CreaComando.h"
-#include "protocol/Frame.h"
+#include "core/Autenticazione.h"
+#include "core/CreaComando.h"
+#include "core/Frame.h"
+#include "core/IniFile.h"
 #include "ricevitore/ServerRicevitore.h"
-#include "settings/IniFile.h"
 
 #include <QFile>
 #include <QFileInfo>

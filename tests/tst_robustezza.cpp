@@ -1,8 +1,8 @@
 #include "UtenteComune.h"
 
-#include "protocol/CreaComando.h"
-#include "protocol/Frame.h"
-#include "settings/IniFile.h"
+#include "core/CreaComando.h"
+#include "core/Frame.h"
+#include "core/IniFile.h"
 
 #include <QDir>
 #include <QProcess>

@@ -2,7 +2,7 @@
 // 127.0.0.1, its exit statuses and messages, and presses shared with a window on one file.
 #include "Aiuti.h"
 #include "Ambienti.h"
-#include "protocol/Decodifica.h"
+#include "core/Decodifica.h"
 
 #include <QProcess>
 #include <QTcpServer>

@@ -1,9 +1,9 @@
 #include "Aiuti.h"
 
-#include "protocol/Trasmettitore.h"
-#include "settings/Configurazione.h"
-#include "settings/IniFile.h"
-#include "ui/Messaggi.h"
+#include "core/IniFile.h"
+#include "platform/Configurazione.h"
+#include "platform/Trasmettitore.h"
+#include "windows/Messaggi.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 // The keyed-frame decoder on arbitrary bytes, under one fixed key: whatever it accepts as
 // authentic rebuilds to the same bytes, and whatever it splits but refuses differs from the
 // rebuilt frame in its MAC only.
-#include "protocol/Autenticazione.h"
+#include "core/Autenticazione.h"
 
 #include <cstdint>
 #include <cstdlib>

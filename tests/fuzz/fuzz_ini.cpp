@@ -1,6 +1,6 @@
 // The INI reader and writer on arbitrary bytes: no crash, no sanitizer report, a written value
 // always reads back, and a document re-read from its own bytes writes the same bytes.
-#include "settings/IniDocument.h"
+#include "core/IniDocument.h"
 
 #include <cstdint>
 #include <cstdlib>

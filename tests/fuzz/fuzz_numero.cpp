@@ -1,6 +1,6 @@
 // The lenient number reader and the step counter's successor on arbitrary text.
-#include "protocol/Frame.h"
-#include "settings/LenientNumber.h"
+#include "core/Frame.h"
+#include "core/LenientNumber.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The frame decoder on arbitrary bytes: whatever it accepts is exactly what the program's frame
 // builder makes of the decoded fields.
-#include "protocol/Decodifica.h"
-#include "protocol/Frame.h"
+#include "core/Decodifica.h"
+#include "core/Frame.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,0 +1,112 @@
+#include "core/CreaComando.h"
+
+#include "core/Autenticazione.h"
+#include "core/Chiavi.h"
+#include "core/Frame.h"
+#include "core/IniFile.h"
+#include "core/LenientNumber.h"
+#include "core/TextEncoding.h"
+
+namespace pulsiero {
+
+namespace {
+
+// The wrap count that goes with the new step: it advances when the step wraps from 65535 to 1.
+// nullopt when the stored count is not a decimal 0 to 65535, the step does not fit 16 bits, or
+// the counter is used up (every step of every wrap count sent once: the key must be replaced).
+std::optional<std::uint16_t> cicloDelPasso(std::string_view cicloLetto, std::string_view passoLetto,
+                                           std::int32_t passo) {
+    if (passo < 1 || passo > frame::kLastStep || cicloLetto.size() > 5)
+        return std::nullopt;
+    std::uint32_t ciclo = 0;
+    for (char c : cicloLetto) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        ciclo = ciclo * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (ciclo > autenticazione::kUltimoCiclo)
+        return std::nullopt;
+    const auto senzaGiro = roundToInt32(numericValue(text::trimBlanks(passoLetto)) + 1.0);
+    if (senzaGiro && *senzaGiro > frame::kLastStep) {
+        if (ciclo == autenticazione::kUltimoCiclo)
+            return std::nullopt;
+        ++ciclo;
+    }
+    return static_cast<std::uint16_t>(ciclo);
+}
+
+} // namespace
+
+std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
+                                                        const Impostazioni& impostazioni,
+                                                        const std::string& percorsoIni,
+                                                        const Momento& momento) {
+    const auto lock = ini::SettingsLock::acquire(percorsoIni);
+    if (!lock)
+        return ErroreComando::Contatore;
+    const auto documento = ini::loadDocument(percorsoIni);
+    const auto leggi = [&documento](const Chiave& c) {
+        return documento.value(c.sezione, c.nome, c.predefinito);
+    };
+    // A key that does not read is never ignored: the frame would go out unauthenticated.
+    const std::string testoChiave = leggi(chiavi::ChiaveSegreta);
+    std::optional<autenticazione::Chiave> chiave;
+    if (!testoChiave.empty() && !(chiave = autenticazione::leggiChiave(testoChiave)))
+        return ErroreComando::Chiave;
+
+    const auto& passo = chiavi::Passo;
+    const std::string passoLetto = leggi(passo);
+    const auto step = frame::nextStep(passoLetto);
+    if (!step)
+        return ErroreComando::Contatore;
+    auto comando = frame::build({impostazioni.NumeroRicevitore, impostazioni.NumeroTrasmettitore,
+                                 tasto, momento.minutoDelGiorno, momento.casuale, *step});
+    if (!comando)
+        return ErroreComando::Contatore;
+    std::vector<ini::Valore> valori{
+        {std::string(passo.sezione), std::string(passo.nome), std::to_string(*step)}};
+    if (chiave) {
+        const auto ciclo = cicloDelPasso(leggi(chiavi::Ciclo), passoLetto, *step);
+        if (!ciclo || !(comando = autenticazione::tramaAutenticata(*comando, *ciclo, *chiave)))
+            return ErroreComando::Contatore;
+        valori.push_back({std::string(chiavi::Ciclo.sezione), std::string(chiavi::Ciclo.nome),
+                          std::to_string(*ciclo)});
+    }
+    // The counter is stored before anything is sent: a press that fails to arrive still uses
+    // its step, so the receiver never sees one step twice. Step and wrap count go in one write.
+    if (!ini::writeValuesLocked(percorsoIni, valori))
+        return ErroreComando::Contatore;
+    return std::move(*comando);
+}
+
+bool AzzeraPasso(const std::string& percorsoIni) {
+    const auto lock = ini::SettingsLock::acquire(percorsoIni);
+    if (!lock)
+        return false;
+    const auto documento = ini::loadDocument(percorsoIni);
+    const auto leggi = [&documento](const Chiave& c) {
+        return documento.value(c.sezione, c.nome, c.predefinito);
+    };
+    std::vector<ini::Valore> valori{
+        {std::string(chiavi::Passo.sezione), std::string(chiavi::Passo.nome), "0"}};
+    if (!leggi(chiavi::ChiaveSegreta).empty()) {
+        // The step that follows 65535 under the same wrap count is 1 of the next one: asking for
+        // it advances the count exactly as a wrap does.
+        const auto ciclo = cicloDelPasso(leggi(chiavi::Ciclo), "65535", 1);
+        if (!ciclo)
+            return false;
+        valori.push_back({std::string(chiavi::Ciclo.sezione), std::string(chiavi::Ciclo.nome),
+                          std::to_string(*ciclo)});
+    }
+    return ini::writeValuesLocked(percorsoIni, valori);
+}
+
+std::optional<std::string> CreaComando(std::int16_t tasto, const Impostazioni& impostazioni,
+                                       const std::string& percorsoIni, const Momento& momento) {
+    auto esito = PreparaComando(tasto, impostazioni, percorsoIni, momento);
+    if (auto* comando = std::get_if<std::string>(&esito))
+        return std::move(*comando);
+    return std::nullopt;
+}
+
+} // namespace pulsiero

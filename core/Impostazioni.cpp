@@ -1,0 +1,39 @@
+#include "core/Impostazioni.h"
+
+#include "core/Chiavi.h"
+#include "core/IniFile.h"
+#include "core/LenientNumber.h"
+#include "core/TextEncoding.h"
+
+namespace pulsiero {
+
+namespace {
+
+std::string leggi(const ini::IniDocument& doc, const Chiave& chiave) {
+    return std::string(
+        text::trimBlanks(doc.value(chiave.sezione, chiave.nome, chiave.predefinito)));
+}
+
+void leggiNumero(const ini::IniDocument& doc, const Chiave& chiave, std::int32_t& numero) {
+    if (const auto letto = readInt32(leggi(doc, chiave)))
+        numero = *letto;
+}
+
+} // namespace
+
+Impostazioni::TestiPulsiero Impostazioni::carica(const std::string& path) {
+    const auto doc = ini::loadDocument(path);
+    IndirizzoIP = leggi(doc, chiavi::Indirizzo);
+    PortaIP = leggi(doc, chiavi::Porta);
+    FileSuono = leggi(doc, chiavi::Suono);
+    leggiNumero(doc, chiavi::IdPulsiero, NumeroTrasmettitore);
+    leggiNumero(doc, chiavi::IdRicevitore, NumeroRicevitore);
+
+    TestiPulsiero testi;
+    testi.nome = leggi(doc, chiavi::Nome);
+    for (std::size_t i = 0; i < testi.tasti.size(); ++i)
+        testi.tasti[i] = leggi(doc, chiavi::Tasti[i]);
+    return testi;
+}
+
+} // namespace pulsiero
