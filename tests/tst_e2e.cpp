@@ -1,5 +1,7 @@
 // The real program in a real X session: started as a user would start it, driven with X pointer
 // and keyboard events through xdotool, talking to a receiver on 127.0.0.1.
+#include "Ricezione.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,21 +41,8 @@ QString valoreIn(const QString& file, const QByteArray& chiave) {
     return {};
 }
 
-// The frame of the next connection, up to its end of stream.
 QByteArray trama(QTcpServer& server) {
-    if (!server.hasPendingConnections() && !server.waitForNewConnection(5000))
-        return "<no connection>";
-    QTcpSocket* peer = server.nextPendingConnection();
-    QByteArray dati;
-    (void)QTest::qWaitFor(
-        [&] {
-            dati += peer->readAll();
-            return peer->state() == QAbstractSocket::UnconnectedState;
-        },
-        3000);
-    dati += peer->readAll();
-    delete peer;
-    return dati;
+    return aiuti::tramaRicevuta(server, 5000);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
+#include "Ricezione.h"
 
 #include "core/IniFile.h"
 #include "windows/Applicazione.h"
@@ -126,18 +127,7 @@ void TestFrmPulsiero::avvia(const QByteArray& ini) {
 }
 
 QByteArray TestFrmPulsiero::riceviTrama() {
-    // The event loop may already have accepted it while the click was delivered.
-    if (!server_->hasPendingConnections() && !server_->waitForNewConnection(2000))
-        return "<no connection>";
-    QTcpSocket* peer = server_->nextPendingConnection();
-    QByteArray ricevuto;
-    (void)QTest::qWaitFor(
-        [&] {
-            ricevuto += peer->readAll();
-            return peer->state() == QAbstractSocket::UnconnectedState;
-        },
-        2000);
-    return ricevuto + peer->readAll();
+    return aiuti::tramaRicevuta(*server_, 2000);
 }
 
 void TestFrmPulsiero::geometria_data() {

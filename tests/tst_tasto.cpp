@@ -2,6 +2,7 @@
 // 127.0.0.1, its exit statuses and messages, and presses shared with a window on one file.
 #include "Aiuti.h"
 #include "Ambienti.h"
+#include "Ricezione.h"
 #include "core/Decodifica.h"
 
 #include <QProcess>
@@ -37,21 +38,8 @@ Esecuzione esegui(const QStringList& argomenti, bool comeNobody = false,
             p.readAllStandardError()};
 }
 
-// The frame of the next connection, up to its end of stream.
 QByteArray trama(QTcpServer& server) {
-    if (!server.hasPendingConnections() && !server.waitForNewConnection(3000))
-        return "<no connection>";
-    QTcpSocket* peer = server.nextPendingConnection();
-    QByteArray dati;
-    (void)QTest::qWaitFor(
-        [&] {
-            dati += peer->readAll();
-            return peer->state() == QAbstractSocket::UnconnectedState;
-        },
-        3000);
-    dati += peer->readAll();
-    delete peer;
-    return dati;
+    return aiuti::tramaRicevuta(server, 3000);
 }
 
 // A port with nobody listening on it.
