@@ -1,5 +1,6 @@
 // The receiver with keyed transmitters: frames made by the program's own press, checked by a
 // real receiver on 127.0.0.1; pairing through the real programs.
+#include "Loopback.h"
 #include "core/Autenticazione.h"
 #include "core/CreaComando.h"
 #include "core/Frame.h"
@@ -49,16 +50,7 @@ QByteArray leggiFile(const QString& percorso) {
 
 // A connection from a chosen loopback address, so that many refusals never share one lockout.
 void invia(std::uint16_t porta, const std::string& dati, const char* da = "127.0.0.1") {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sorgente{};
-    sorgente.sin_family = AF_INET;
-    inet_pton(AF_INET, da, &sorgente.sin_addr);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&sorgente), sizeof sorgente);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(porta);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    const int fd = loopback::connetti(porta, da);
     (void)!::write(fd, dati.data(), dati.size());
     ::close(fd);
 }
