@@ -5,8 +5,8 @@
 // ever loads a multimedia backend. Press and CreaComando run with and without a key.
 #include "core/CreaComando.h"
 #include "core/IniFile.h"
-#include "platform/Configurazione.h"
-#include "platform/Trasmettitore.h"
+#include "qt/platform/Configurazione.h"
+#include "qt/platform/Trasmettitore.h"
 
 #include <QApplication>
 #include <QEventLoop>

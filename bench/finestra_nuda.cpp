@@ -1,7 +1,7 @@
 // The comparison for the program's start-up: a bare Qt window with the same menu bar and the
 // same picture, and nothing else (no settings, no tray icon, no socket).
-#include "windows/ImmagineSvg.h"
-#include "windows/MenuPrincipale.h"
+#include "qt/finestre/ImmagineSvg.h"
+#include "qt/finestre/MenuPrincipale.h"
 
 #include <QApplication>
 #include <QLayout>

@@ -2,7 +2,7 @@
 
 // A complete, isolated set of the program's folders in a temporary directory.
 
-#include "windows/Frm_Pulsiero.h"
+#include "qt/finestre/Frm_Pulsiero.h"
 
 #include <QTemporaryDir>
 

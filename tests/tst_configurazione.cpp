@@ -1,9 +1,9 @@
 #include "Aiuti.h"
 #include "UtenteComune.h"
 
-#include "platform/Configurazione.h"
-#include "platform/PercorsoImpostazioni.h"
-#include "windows/Messaggi.h"
+#include "qt/platform/Configurazione.h"
+#include "qt/platform/PercorsoImpostazioni.h"
+#include "qt/finestre/Messaggi.h"
 
 #include <QDir>
 #include <QSignalSpy>

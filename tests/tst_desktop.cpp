@@ -1,8 +1,8 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
 
-#include "app/RigaDiComando.h"
-#include "platform/VoceDesktop.h"
+#include "qt/app/RigaDiComando.h"
+#include "qt/platform/VoceDesktop.h"
 
 #include <QFileInfo>
 

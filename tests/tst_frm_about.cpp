@@ -1,8 +1,8 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
 
-#include "platform/Metadati.h"
-#include "windows/Frm_About.h"
+#include "qt/platform/Metadati.h"
+#include "qt/finestre/Frm_About.h"
 
 #include <QDesktopServices>
 #include <QPushButton>

@@ -2,7 +2,7 @@
 #include "Ambienti.h"
 
 #include "core/IniFile.h"
-#include "windows/Frm_Configurazione.h"
+#include "qt/finestre/Frm_Configurazione.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -3,10 +3,10 @@
 #include "Ricezione.h"
 
 #include "core/IniFile.h"
-#include "windows/Applicazione.h"
-#include "windows/Contorno.h"
-#include "windows/Frm_Configurazione.h"
-#include "windows/Frm_Pulsiero.h"
+#include "qt/finestre/Applicazione.h"
+#include "qt/finestre/Contorno.h"
+#include "qt/finestre/Frm_Configurazione.h"
+#include "qt/finestre/Frm_Pulsiero.h"
 
 #include <QLineEdit>
 #include <QPainter>

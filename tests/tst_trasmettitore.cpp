@@ -1,9 +1,9 @@
 #include "Aiuti.h"
 
 #include "core/IniFile.h"
-#include "platform/Configurazione.h"
-#include "platform/Trasmettitore.h"
-#include "windows/Messaggi.h"
+#include "qt/platform/Configurazione.h"
+#include "qt/platform/Trasmettitore.h"
+#include "qt/finestre/Messaggi.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

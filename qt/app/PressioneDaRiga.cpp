@@ -1,0 +1,57 @@
+#include "qt/app/PressioneDaRiga.h"
+
+#include "qt/platform/Configurazione.h"
+#include "qt/platform/Trasmettitore.h"
+
+#include <QEventLoop>
+
+#include <cstdio>
+
+namespace pulsiero {
+
+namespace {
+
+void scriviRiga(const QString& testo) {
+    QString riga = testo;
+    riga.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "%s\n", riga.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+int statoDi(EsitoPressione::Tipo tipo) {
+    switch (tipo) {
+    case EsitoPressione::Tipo::Consegnato:
+        return kConsegnato;
+    case EsitoPressione::Tipo::NonConsegnato:
+        return kNonConsegnato;
+    case EsitoPressione::Tipo::NienteInviato:
+        break;
+    }
+    return kNienteInviato;
+}
+
+} // namespace
+
+int premiTasto(int indice, const QString& percorsoIni) {
+    Configurazione configurazione(percorsoIni);
+    configurazione.CaricaConfigurazione(false);
+    Trasmettitore trasmettitore(configurazione);
+    // Every message goes to stderr as one line, in the words of the message boxes.
+    QObject::connect(&trasmettitore, &Trasmettitore::messaggio,
+                     [](const Avviso& avviso) { scriviRiga(avviso.testo); });
+
+    // The press may end before the loop starts (a counter that cannot be stored).
+    QEventLoop attesa;
+    int stato = -1;
+    QObject::connect(&trasmettitore, &Trasmettitore::pressioneConclusa,
+                     [&](const EsitoPressione& esito) {
+                         stato = statoDi(esito.tipo);
+                         attesa.quit();
+                     });
+    trasmettitore.Img_Pulsante_Click(indice);
+    if (stato < 0)
+        attesa.exec();
+    return stato;
+}
+
+} // namespace pulsiero

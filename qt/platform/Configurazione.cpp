@@ -1,0 +1,19 @@
+#include "qt/platform/Configurazione.h"
+
+#include <QFile>
+
+namespace pulsiero {
+
+Configurazione::Configurazione(const QString& percorso, QObject* parent)
+    : QObject(parent), percorso_(percorso),
+      percorsoFile_(QFile::encodeName(percorso).toStdString()) {}
+
+void Configurazione::CaricaConfigurazione(bool avviso) {
+    const auto testi = impostazioni_.carica(percorsoFile_);
+    emit caricata(testi);
+    if (avviso)
+        emit messaggio({Avviso::Tipo::Informazione, QStringLiteral("Comunicazione TCI/IP"),
+                        QStringLiteral("La comunicazione TCP/IP è stata inizializzata.")});
+}
+
+} // namespace pulsiero

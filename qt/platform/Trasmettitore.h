@@ -1,0 +1,82 @@
+#pragma once
+
+#include "core/CreaComando.h"
+#include "qt/platform/Avviso.h"
+#include "qt/platform/ErroriSocket.h"
+#include "qt/platform/SuonoTasto.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+#include <random>
+
+namespace pulsiero {
+
+class Configurazione;
+
+// How one press ended, for callers that read no message boxes.
+struct EsitoPressione {
+    enum class Tipo {
+        Consegnato,    // the whole frame reached the receiver
+        NonConsegnato, // a connection problem: the frame did not (all) leave
+        NienteInviato, // the counter could not be stored or the port is not valid
+    };
+    Tipo tipo = Tipo::NienteInviato;
+    std::optional<ErroreSocket> errore; // the socket's error, when it raised one
+};
+
+// Delivers one key press: builds its frame, plays the key sound and hands the frame to the
+// receiver over a connection of its own, then closes it. Nothing is ever read from the receiver.
+class Trasmettitore : public QObject {
+    Q_OBJECT
+public:
+    using Orologio = std::function<Momento()>;
+
+    // A connection not up by then counts as not connected.
+    static constexpr int kAttesaConnessioneMs = 400;
+    // Once connected, the longest the frame may take to leave before the press counts as failed.
+    static constexpr int kAttesaConsegnaMs = 2000;
+
+    explicit Trasmettitore(const Configurazione& configurazione, QObject* parent = nullptr);
+
+    void Img_Pulsante_Click(int index);
+    void Winsock_Error(int numero, const QString& descrizione);
+
+    bool inCorso() const { return inCorso_; }
+    bool connesso() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+    // Ends any connection; a press still under way counts as not delivered.
+    void chiudi();
+
+    // Tests fix the time of day and the random value of the frames.
+    void impostaOrologio(Orologio orologio) { orologio_ = std::move(orologio); }
+    const SuonoTasto& suono() const { return suono_; }
+
+signals:
+    void consegnaConclusa(bool inviato);
+    void pressioneConclusa(const pulsiero::EsitoPressione& esito);
+    // What the user is told, in order: a socket error, then the warning that nothing arrived.
+    void messaggio(const pulsiero::Avviso& avviso);
+
+private:
+    Momento momentoAttuale();
+    void inviaComando();
+    void erroreSocket(QAbstractSocket::SocketError errore);
+    void concludi(bool inviato);
+
+    const Configurazione& configurazione_;
+    QTcpSocket socket_;
+    QTimer scadenza_;
+    SuonoTasto suono_;
+    Orologio orologio_;
+    std::mt19937 generatore_;
+    QByteArray comando_;
+    qint64 scritti_ = 0;
+    EsitoPressione esito_;
+    bool inCorso_ = false;
+};
+
+} // namespace pulsiero
