@@ -23,6 +23,7 @@ namespace pulsiero {
 class Contorno;
 class Frm_About;
 class Frm_Configurazione;
+class TastoPulsiero;
 
 // Where the program keeps its files; tests point every folder at a temporary one.
 struct Ambiente {
@@ -67,6 +68,9 @@ public:
 
     void NascondiFinestra(bool nascondi);
 
+    // "Pulsiero", or the transmitter's name, " - " and "Pulsiero".
+    static QString titoloFinestra(const QString& nome);
+
 protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
@@ -77,6 +81,7 @@ protected:
 private:
     void creaControlli();
     void collegaMenu();
+    void collegaTasto(int indice);
     void applicaTesti(const Impostazioni::TestiPulsiero& testi);
     void impostaNome(const QString& nome);
     void impostaDescrizione(int indice, const QString& descrizione);
@@ -117,7 +122,7 @@ private:
     std::function<bool()> trayDisponibile_;
 
     QWidget* Img_Sfondo_ = nullptr;
-    std::array<QWidget*, 4> Img_Pulsante_{};
+    std::array<TastoPulsiero*, 4> Img_Pulsante_{};
     std::array<QString, 4> descrizioni_; // as stored: the tooltips show them literally
     QLabel* Lab_Pulsiero_ = nullptr;
     QWidget* Img_Invio_ = nullptr;

@@ -20,6 +20,14 @@ QString IconaTray::tooltip() {
     return testo.left(kLunghezzaMassimaTooltip);
 }
 
+QString IconaTray::tooltip(const QString& nome) {
+    return nome.isEmpty() ? tooltip() : nome.left(kLunghezzaMassimaTooltip) + QLatin1Char('\n') + tooltip();
+}
+
+void IconaTray::impostaNome(const QString& nome) {
+    icona_.setToolTip(tooltip(nome));
+}
+
 IconaTray::IconaTray(const QIcon& icona, QObject* parent) : QObject(parent) {
     menu_.setObjectName(QStringLiteral("MenuTray"));
     QAction* apri = menu_.addAction(QStringLiteral("Apri il pulsiero"));

@@ -21,6 +21,9 @@ public:
     // Title, a blank, the version as major "." minor revision, " - ", the copyright notice;
     // cut at the notification area's 64 characters.
     static QString tooltip();
+    // With a transmitter's name, that name on a line of its own above it.
+    static QString tooltip(const QString& nome);
+    void impostaNome(const QString& nome);
 
     QSystemTrayIcon& icona() { return icona_; }
     QMenu& MenuTray() { return menu_; }
