@@ -1,6 +1,7 @@
 // The real program in a real X session: started as a user would start it, driven with X pointer
 // and keyboard events through xdotool, talking to a receiver on 127.0.0.1.
 #include "Ricezione.h"
+#include "UtenteComune.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,16 +68,18 @@ private slots:
     void collegamentoEMailSoloClicSinistro_data();
     void collegamentoEMailSoloClicSinistro();
     void finestraSulFileDato();
+    void escChiudeIlDialogo();
+    void fileDiSolaLettura();
 
 private:
     void scriviIni(const QByteArray& pulsiero);
-    void avvia(const QStringList& argomenti = {});
+    void avvia(const QStringList& argomenti = {}, bool comeUtente = false);
     void premi(const QStringList& passi);
     bool attiva(const QString& finestra);
     bool haIlFuoco(const QString& finestra);
     QStringList finestreVisibili();
     bool menuAperto(const QStringList& prima);
-    QString apriDialogo();
+    QString apriDialogo(bool tabBar = true);
     QString valore(const QByteArray& chiave) const;
     QString passo() const;
     void clicTasto(int indice);
@@ -125,23 +128,36 @@ void TestE2E::cleanup() {
     dir_.reset();
 }
 
-void TestE2E::avvia(const QStringList& argomenti) {
+// comeUtente: as an ordinary user (nobody when the test runs as root), for permission faults.
+void TestE2E::avvia(const QStringList& argomenti, bool comeUtente) {
     programma_ = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("HOME"), dir_->path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath("config"));
+    if (comeUtente && utente::daRoot()) {
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_->filePath("runtime"));
+        QDir().mkpath(dir_->filePath("runtime"));
+        ::chmod(QFile::encodeName(dir_->filePath("runtime")).constData(), 0700);
+        utente::cediAllUtente(dir_->filePath("runtime"));
+        utente::apriATutti(dir_->path());
+    }
     programma_->setProcessEnvironment(env);
     programma_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    programma_->start(dir_->filePath("bin/pulsiero"), argomenti);
+    if (comeUtente)
+        utente::avvia(*programma_, dir_->filePath("bin/pulsiero"), argomenti, dir_->path());
+    else
+        programma_->start(dir_->filePath("bin/pulsiero"), argomenti);
     QVERIFY(programma_->waitForStarted());
-    // xdotool matches names regardless of case, and the tray icon's window is "pulsiero".
+    // The title is the transmitter's name, " - " and "Pulsiero". xdotool matches names
+    // regardless of case, and the tray icon's window is "pulsiero".
     const QString pid = QString::number(programma_->processId());
     const auto principale = [&] {
         for (const QString& w :
-             xdo({"search", "--onlyvisible", "--pid", pid, "--name", "^Pulsiero$"})
+             xdo({"search", "--onlyvisible", "--pid", pid, "--name", "Pulsiero$"})
                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            if (xdo({"getwindowname", w}) == QStringLiteral("Pulsiero"))
+            if (xdo({"getwindowname", w}).endsWith(QStringLiteral("Pulsiero")) &&
+                !xdo({"getwindowname", w}).startsWith(QStringLiteral("Configurazione")))
                 return w;
         return QString();
     };
@@ -232,8 +248,9 @@ void TestE2E::premi(const QStringList& passi) {
     }
 }
 
-// Opens "Configura il pulsiero" from the menu and gives the dialog the keyboard, on its tab bar.
-QString TestE2E::apriDialogo() {
+// Opens "Configura il pulsiero" from the menu and gives the dialog the keyboard, which it puts in
+// the first box of its page; with tabBar, Shift+Tab then takes it to the tab bar.
+QString TestE2E::apriDialogo(bool tabBar) {
     const QStringList prima = finestreVisibili();
     xdo({"key", "alt+o"});
     if (!menuAperto(prima))
@@ -243,6 +260,8 @@ QString TestE2E::apriDialogo() {
         xdo({"search", "--sync", "--onlyvisible", "--name", "^Configurazione Pulsiero$"});
     if (dialogo.isEmpty() || !attiva(dialogo))
         return {};
+    if (tabBar)
+        xdo({"key", "shift+Tab"});
     return dialogo;
 }
 
@@ -305,7 +324,7 @@ void TestE2E::iconaNellAreaDiNotifica() {
                                        "--onlyvisible", "--class", "pulsiero"})
                                       .split('\n', Qt::SkipEmptyParts);
             for (const QString& w : finestre)
-                if (w != finestra_ && xdo({"getwindowname", w}) != "Pulsiero")
+                if (w != finestra_ && !xdo({"getwindowname", w}).endsWith("Pulsiero"))
                     icona = w;
             return !icona.isEmpty();
         }(),
@@ -615,6 +634,42 @@ void TestE2E::finestraSulFileDato() {
     QTRY_COMPARE(valoreIn(dir_->filePath("garage.ini"), "Passo"), QStringLiteral("1"));
     QVERIFY(!QFileInfo::exists(dir_->filePath("config/pulsiero")));
     QVERIFY(!QFileInfo::exists(dir_->filePath("bin/pulsiero.ini")));
+}
+
+// Esc closes the dialog, as its close button does, saving the edits; Alt with a label's letter
+// reaches that label's box.
+void TestE2E::escChiudeIlDialogo() {
+    avvia();
+    QVERIFY(!apriDialogo(false).isEmpty());
+    premi({"type Garage", "key alt+s", "type bip.wav", "key Escape"});
+    QTRY_VERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QTRY_COMPARE(valore("nome"), QStringLiteral("Garage"));
+    QCOMPARE(valore("Suono"), QStringLiteral("bip.wav"));
+    QTRY_COMPARE(xdo({"getwindowname", finestra_}), QStringLiteral("Garage - Pulsiero"));
+}
+
+// A settings file the user may not write: the dialog opens read-only and closes (Esc) without a
+// warning; the file is untouched and the main window takes the keyboard again.
+void TestE2E::fileDiSolaLettura() {
+    const QString ini = dir_->filePath("garage.ini");
+    QVERIFY(QFile::rename(dir_->filePath("bin/pulsiero.ini"), ini));
+    QVERIFY(QFile::setPermissions(ini, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ReadOther));
+    const QByteArray prima = [&] {
+        QFile f(ini);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    avvia({"--impostazioni", ini}, true);
+    QVERIFY(!apriDialogo(false).isEmpty());
+    premi({"type Garage", "key Escape"});
+    // Gone, and no warning (titled as the dialog) in its place.
+    QTRY_VERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QVERIFY(haIlFuoco(finestra_));
+    QTest::qWait(300);
+    QVERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QFile f(ini);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), prima);
 }
 
 QTEST_GUILESS_MAIN(TestE2E)
