@@ -178,15 +178,6 @@ std::optional<std::string> readFile(const std::string& path, std::size_t maxByte
     return content;
 }
 
-bool canWriteFile(const std::string& path) {
-    const std::string target = resolvedPath(path);
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 &&
-        (!isRegularFile(st) || faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0))
-        return false;
-    return faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
-}
-
 bool writeFileAtomically(const std::string& path, std::string_view bytes,
                          std::optional<unsigned> requestedMode) {
     const std::string target = resolvedPath(path);

@@ -40,10 +40,6 @@ std::optional<std::string> readFile(const std::string& path, std::size_t maxByte
 bool writeFileAtomically(const std::string& path, std::string_view bytes,
                          std::optional<unsigned> mode = std::nullopt);
 
-// Whether writeFileAtomically could replace (or create) the file at path: a regular file this
-// user may write, or none yet, in a folder this user may write.
-bool canWriteFile(const std::string& path);
-
 // Creates target as a byte copy of source, with a new file's ordinary permissions; false when
 // source cannot be read or target exists already (it is then left as it is).
 bool copyFileIfMissing(const std::string& source, const std::string& target);

@@ -237,7 +237,7 @@ void Frm_Configurazione::apri(const TestiFinestra& testi) {
         box->setCursorPosition(0); // a long text shows its beginning
         aperti_[box] = box->text();
     }
-    impostaSolaLettura(!ini::canWriteFile(configurazione_.percorsoFile()));
+    impostaSolaLettura(!configurazione_.scrivibile());
     show();
     raise();
     activateWindow();
