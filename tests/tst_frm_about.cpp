@@ -1,16 +1,16 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
 
-#include "qt/platform/Metadati.h"
 #include "qt/finestre/Frm_About.h"
 #include "qt/finestre/Frm_Configurazione.h"
+#include "qt/platform/Metadati.h"
 
 #include <QDesktopServices>
 #include <QPalette>
 
-#include <cmath>
 #include <QPushButton>
 #include <QUrl>
+#include <cmath>
 
 using namespace pulsiero;
 
@@ -168,8 +168,7 @@ double luminanza(const QColor& c) {
     const auto lineare = [](double v) {
         return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * lineare(c.redF()) + 0.7152 * lineare(c.greenF()) +
-           0.0722 * lineare(c.blueF());
+    return 0.2126 * lineare(c.redF()) + 0.7152 * lineare(c.greenF()) + 0.0722 * lineare(c.blueF());
 }
 
 double contrasto(const QColor& a, const QColor& b) {

@@ -272,7 +272,7 @@ void TestFrmConfigurazione::fuocoSelezionaTutto() {
 // and otherwise refused whole, with a beep (the rejection Qt reports).
 void TestFrmConfigurazione::incollaORilascia_data() {
     QTest::addColumn<QString>("testo");
-    QTest::addColumn<bool>("rilascio"); // dropped, else pasted from the clipboard
+    QTest::addColumn<bool>("rilascio");  // dropped, else pasted from the clipboard
     QTest::addColumn<QString>("finale"); // the box held "12", the cursor at its end
     for (const bool rilascio : {false, true}) {
         const char* come = rilascio ? "drop" : "paste";
@@ -590,7 +590,8 @@ void TestFrmConfigurazione::salvataggioFallitoTieneLeModifiche() {
     QVERIFY(QTest::qWaitFor([] { return aiuti::messaggioAperto() != nullptr; }, 3000));
     QCOMPARE(aiuti::messaggioAperto()->text(), testo);
     QCOMPARE(aiuti::messaggioAperto()->icon(), QMessageBox::Warning);
-    QCOMPARE(pulsante(QMessageBox::DestructiveRole)->text(), QStringLiteral("Chiudi senza salvare"));
+    QCOMPARE(pulsante(QMessageBox::DestructiveRole)->text(),
+             QStringLiteral("Chiudi senza salvare"));
     QCOMPARE(aiuti::messaggioAperto()->escapeButton(), pulsante(QMessageBox::RejectRole));
     QTest::mouseClick(pulsante(QMessageBox::RejectRole), Qt::LeftButton); // stay
     QVERIFY(dialogo()->isVisible());

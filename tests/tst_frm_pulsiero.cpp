@@ -11,11 +11,11 @@
 #include <QAccessible>
 #include <QLineEdit>
 #include <QPainter>
-#include <QScreen>
-#include <QToolTip>
 #include <QPushButton>
+#include <QScreen>
 #include <QSvgRenderer>
 #include <QTextDocument>
+#include <QToolTip>
 
 #include <QMenuBar>
 #include <QSignalSpy>

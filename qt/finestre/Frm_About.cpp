@@ -1,8 +1,8 @@
 #include "qt/finestre/Frm_About.h"
 
+#include "qt/finestre/ImmagineSvg.h"
 #include "qt/platform/IconaTray.h"
 #include "qt/platform/Metadati.h"
-#include "qt/finestre/ImmagineSvg.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -118,8 +118,7 @@ void Frm_About::coloraTesti() {
 
 void Frm_About::changeEvent(QEvent* evento) {
     QDialog::changeEvent(evento);
-    if (evento->type() == QEvent::ApplicationPaletteChange ||
-        evento->type() == QEvent::ThemeChange)
+    if (evento->type() == QEvent::ApplicationPaletteChange || evento->type() == QEvent::ThemeChange)
         coloraTesti();
 }
 

@@ -4,8 +4,8 @@
 #include "core/CreaComando.h"
 #include "core/IniFile.h"
 #include "core/LenientNumber.h"
-#include "qt/platform/Configurazione.h"
 #include "qt/finestre/Messaggi.h"
+#include "qt/platform/Configurazione.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -176,8 +176,8 @@ void Frm_Configurazione::creaPaginaCodifica(QWidget* pagina) {
     Txt_NumeroD_ = casella(pagina, "Txt_NumeroD", {200, 64, 81, 19},
                            QStringLiteral("Numero del ricevitore. Sono validi i valori da 1 a "
                                           "1048575"));
-    etichetta(pagina, QStringLiteral("Lab_Avanzate_0"),
-              QStringLiteral("Numero del &ricevitore:"), {72, 64, 129, 17}, Txt_NumeroD_);
+    etichetta(pagina, QStringLiteral("Lab_Avanzate_0"), QStringLiteral("Numero del &ricevitore:"),
+              {72, 64, 129, 17}, Txt_NumeroD_);
     Txt_NumeroT_ = casella(pagina, "Txt_NumeroT", {200, 96, 81, 19},
                            QStringLiteral("Numero del pulsiero associato al ricevitore. Sono "
                                           "validi i valori da 1 a 128"));
@@ -270,8 +270,8 @@ void Frm_Configurazione::impostaSolaLettura(bool solaLettura) {
         Lab_SolaLettura_->setTextFormat(Qt::PlainText);
     }
     const int larghezza = kTab.width();
-    const QString percorso = Lab_SolaLettura_->fontMetrics().elidedText(
-        configurazione_.percorso(), Qt::ElideMiddle, larghezza);
+    const QString percorso = Lab_SolaLettura_->fontMetrics().elidedText(configurazione_.percorso(),
+                                                                        Qt::ElideMiddle, larghezza);
     Lab_SolaLettura_->setText(
         QStringLiteral("Sola lettura: il file delle impostazioni non può essere modificato.\n") +
         percorso);
@@ -342,8 +342,8 @@ void Frm_Configurazione::closeEvent(QCloseEvent* evento) {
                                     "configurazione nel file %1. Chiudere senza salvare le "
                                     "modifiche?")
                          .arg(configurazione_.percorso()),
-                     QStringLiteral("Chiudi senza salvare"), QStringLiteral("Continua a modificare"),
-                     [this](bool chiudi) {
+                     QStringLiteral("Chiudi senza salvare"),
+                     QStringLiteral("Continua a modificare"), [this](bool chiudi) {
                          if (chiudi && isVisible())
                              nascondiERiprendi();
                      });

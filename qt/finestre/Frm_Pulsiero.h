@@ -1,13 +1,13 @@
 #pragma once
 
+#include "qt/finestre/MenuPrincipale.h"
+#include "qt/finestre/Messaggi.h"
 #include "qt/platform/AvvioAutomatico.h"
 #include "qt/platform/CollegamentoDesktop.h"
 #include "qt/platform/Configurazione.h"
 #include "qt/platform/IconaTray.h"
 #include "qt/platform/Trasmettitore.h"
 #include "qt/platform/Uscita.h"
-#include "qt/finestre/MenuPrincipale.h"
-#include "qt/finestre/Messaggi.h"
 
 #include <QColor>
 #include <QLabel>

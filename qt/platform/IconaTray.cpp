@@ -21,7 +21,8 @@ QString IconaTray::tooltip() {
 }
 
 QString IconaTray::tooltip(const QString& nome) {
-    return nome.isEmpty() ? tooltip() : nome.left(kLunghezzaMassimaTooltip) + QLatin1Char('\n') + tooltip();
+    return nome.isEmpty() ? tooltip()
+                          : nome.left(kLunghezzaMassimaTooltip) + QLatin1Char('\n') + tooltip();
 }
 
 void IconaTray::impostaNome(const QString& nome) {
