@@ -23,8 +23,9 @@ std::string valore(const ini::IniDocument& voce, const char* chiave) {
 } // namespace
 
 AvvioAutomatico::AvvioAutomatico(const QString& cartella, const QString& eseguibile,
-                                 const QStringList& argomenti)
-    : cartella_(cartella), eseguibile_(eseguibile), argomenti_(argomenti) {}
+                                 const QStringList& argomenti, const QString& fileImpostazioni)
+    : cartella_(cartella), eseguibile_(eseguibile), argomenti_(argomenti),
+      fileImpostazioni_(fileImpostazioni) {}
 
 QString AvvioAutomatico::cartellaPredefinita() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -33,7 +34,7 @@ QString AvvioAutomatico::cartellaPredefinita() {
 
 QString AvvioAutomatico::percorsoVoce() const {
     return cartella_ + QLatin1Char('/') + QFileInfo(eseguibile_).fileName() +
-           QStringLiteral(".desktop");
+           distintivoVoci(fileImpostazioni_) + QStringLiteral(".desktop");
 }
 
 bool AvvioAutomatico::LeggiAvvioAuto() const {
@@ -50,12 +51,21 @@ bool AvvioAutomatico::LeggiAvvioAuto() const {
 bool AvvioAutomatico::scrivi() const {
     QDir().mkpath(cartella_);
     const QString testo =
-        voceDesktop(QString::fromUtf8(metadati::kTitolo), eseguibile_, argomenti_,
-                    iconaProgramma(eseguibile_),
+        voceDesktop(nomeVisibile(QString::fromUtf8(metadati::kTitolo), fileImpostazioni_),
+                    eseguibile_, argomenti_ + QStringList{kOpzione}, iconaProgramma(eseguibile_),
                     QStringLiteral("Avvia il pulsiero nell'area di notifica all'accesso")) +
         QStringLiteral("X-GNOME-Autostart-enabled=true\n");
-    ini::writeFileAtomically(QFile::encodeName(percorsoVoce()).toStdString(), testo.toStdString());
+    scriviVoce(percorsoVoce(), testo);
     return LeggiAvvioAuto();
+}
+
+void AvvioAutomatico::aggiorna() const {
+    const auto testo = ini::readFile(QFile::encodeName(percorsoVoce()).toStdString());
+    if (!testo || !LeggiAvvioAuto())
+        return;
+    const auto voce = ini::IniDocument::fromBytes(*testo);
+    if (QString::fromStdString(valore(voce, "Exec")) == execDesktop(eseguibile_, argomenti_))
+        scrivi();
 }
 
 bool AvvioAutomatico::elimina() const {

@@ -1,6 +1,5 @@
 #include "qt/platform/CollegamentoDesktop.h"
 
-#include "core/IniFile.h"
 #include "qt/platform/VoceDesktop.h"
 
 #include <QDir>
@@ -12,25 +11,29 @@
 namespace pulsiero {
 
 CollegamentoDesktop::CollegamentoDesktop(const QString& cartella, const QString& eseguibile,
-                                         const QStringList& argomenti)
-    : cartella_(cartella), eseguibile_(eseguibile), argomenti_(argomenti) {}
+                                         const QStringList& argomenti,
+                                         const QString& fileImpostazioni)
+    : cartella_(cartella), eseguibile_(eseguibile), argomenti_(argomenti),
+      fileImpostazioni_(fileImpostazioni) {}
 
 QString CollegamentoDesktop::cartellaPredefinita() {
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }
 
 QString CollegamentoDesktop::percorso() const {
-    return cartella_ + QStringLiteral("/Pulsiero.desktop");
+    return cartella_ + QStringLiteral("/Pulsiero") + distintivoVoci(fileImpostazioni_) +
+           QStringLiteral(".desktop");
 }
 
-bool CollegamentoDesktop::crea() const {
+bool CollegamentoDesktop::crea(const std::array<QString, 4>& descrizioni) const {
     // A new account may have no desktop folder yet: the launcher makes it.
     QDir().mkpath(cartella_);
-    const QString testo = voceDesktop(QStringLiteral("Pulsiero"), eseguibile_, argomenti_,
-                                      iconaProgramma(eseguibile_),
-                                      QStringLiteral("Telecomando software a codice variabile"));
-    const std::string file = QFile::encodeName(percorso()).toStdString();
-    if (!ini::writeFileAtomically(file, testo.toStdString(), 0755))
+    const QString testo =
+        voceDesktop(nomeVisibile(QStringLiteral("Pulsiero"), fileImpostazioni_), eseguibile_,
+                    argomenti_, iconaProgramma(eseguibile_),
+                    QStringLiteral("Telecomando software a codice variabile")) +
+        azioniTasti(eseguibile_, argomenti_, descrizioni);
+    if (!scriviVoce(percorso(), testo, 0755))
         return false;
     // GNOME's desktop starts only launchers marked trusted; elsewhere gio is simply absent.
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));

@@ -3,18 +3,22 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+
 namespace pulsiero {
 
-// The launcher "Pulsiero.desktop" in the user's desktop folder.
+// The launcher in the user's desktop folder: "Pulsiero.desktop" for the usual settings file, a
+// name of its own for each other one. It offers the four keys as actions.
 class CollegamentoDesktop {
 public:
+    // fileImpostazioni: the settings file the launcher is for, empty for the usual one.
     CollegamentoDesktop(const QString& cartella, const QString& eseguibile,
-                        const QStringList& argomenti = {});
+                        const QStringList& argomenti = {}, const QString& fileImpostazioni = {});
 
     // Writes the launcher, making the desktop folder when it is missing, executable and, where the
-    // desktop supports it, trusted, so that it starts on a double-click. False when it could not be
-    // written.
-    bool crea() const;
+    // desktop supports it, trusted, so that it starts on a double-click. The keys' descriptions
+    // name its actions. False when it could not be written.
+    bool crea(const std::array<QString, 4>& descrizioni) const;
     bool elimina() const;
 
     QString percorso() const;
@@ -25,6 +29,7 @@ private:
     QString cartella_;
     QString eseguibile_;
     QStringList argomenti_;
+    QString fileImpostazioni_;
 };
 
 } // namespace pulsiero
