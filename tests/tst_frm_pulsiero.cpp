@@ -320,6 +320,7 @@ void TestFrmPulsiero::avvioAutomaticoConTray() {
     QDir().mkpath(amb_->ambiente.cartellaAutostart);
     aiuti::scriviFile(amb_->ambiente.cartellaAutostart + "/pulsiero.desktop",
                       "[Desktop Entry]\nType=Application\nExec=/usr/bin/pulsiero\n");
+    amb_->ambiente.avvioAutomatico = true; // started by that entry
     avvia();
     QVERIFY(!finestra_->isVisible());
     QVERIFY(finestra_->menu().MenuAvvioAuto->isChecked());
@@ -331,6 +332,7 @@ void TestFrmPulsiero::avvioAutomaticoSenzaTray() {
     aiuti::scriviFile(amb_->ambiente.cartellaAutostart + "/pulsiero.desktop",
                       "[Desktop Entry]\nType=Application\nExec=/usr/bin/pulsiero\n");
     aiuti::scriviFile(amb_->ambiente.percorsoIni, "");
+    amb_->ambiente.avvioAutomatico = true;
     finestra_ = std::make_unique<Frm_Pulsiero>(amb_->ambiente);
     finestra_->impostaTrayDisponibile([] { return false; });
     finestra_->Form_Load();
