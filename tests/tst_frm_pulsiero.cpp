@@ -186,7 +186,7 @@ void TestFrmPulsiero::statoDopoLAvvio() {
     QCOMPARE(testoMostrato(figlio("Img_Pulsante_0")->toolTip()), QStringLiteral("Tasto 1"));
     QCOMPARE(testoMostrato(figlio("Img_Pulsante_1")->toolTip()), QStringLiteral("Apri garage"));
     QCOMPARE(figlio("Img_Pulsante_1")->accessibleName(), QStringLiteral("Apri garage"));
-    QVERIFY(finestra_->tray().icona().isVisible());
+    QVERIFY(finestra_->tray().icona()->isVisible());
     QVERIFY(!QFile::exists(amb_->ambiente.cartellaAutostart));
 }
 
@@ -305,7 +305,7 @@ void TestFrmPulsiero::chiusuraTerminaIlProgramma() {
     avvia();
     finestra_->close();
     QCOMPARE(uscite_, QList<int>{0});
-    QVERIFY(!finestra_->tray().icona().isVisible());
+    QVERIFY(!finestra_->tray().icona()->isVisible());
 }
 
 void TestFrmPulsiero::ctrlXTermina() {
@@ -324,7 +324,7 @@ void TestFrmPulsiero::avvioAutomaticoConTray() {
     avvia();
     QVERIFY(!finestra_->isVisible());
     QVERIFY(finestra_->menu().MenuAvvioAuto->isChecked());
-    QVERIFY(finestra_->tray().icona().isVisible());
+    QVERIFY(finestra_->tray().icona()->isVisible());
 }
 
 void TestFrmPulsiero::avvioAutomaticoSenzaTray() {
@@ -345,9 +345,9 @@ void TestFrmPulsiero::trayMostraLaFinestraETermina() {
     avvia();
     finestra_->NascondiFinestra(true);
     QVERIFY(!finestra_->isVisible());
-    emit finestra_->tray().icona().activated(QSystemTrayIcon::Context);
+    emit finestra_->tray().icona()->activated(QSystemTrayIcon::Context);
     QVERIFY(!finestra_->isVisible());
-    emit finestra_->tray().icona().activated(QSystemTrayIcon::Trigger);
+    emit finestra_->tray().icona()->activated(QSystemTrayIcon::Trigger);
     QVERIFY(finestra_->isVisible());
     QVERIFY(!finestra_->isMinimized());
 

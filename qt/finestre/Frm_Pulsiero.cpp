@@ -74,7 +74,7 @@ Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
                        ambiente.fileVoci),
       collegamento_(ambiente.cartellaDesktop, ambiente.eseguibile, ambiente.argomenti,
                     ambiente.fileVoci),
-      trayDisponibile_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
+      trayDisponibile_([this] { return tray_.disponibile(); }) {
     setObjectName(QStringLiteral("Frm_Pulsiero"));
     setWindowTitle(QStringLiteral("Pulsiero"));
     setWindowIcon(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg")));
