@@ -2,6 +2,7 @@
 #include "Ambienti.h"
 
 #include "qt/app/RigaDiComando.h"
+#include "qt/platform/PercorsoImpostazioni.h"
 #include "qt/platform/VoceDesktop.h"
 
 #include <QFileInfo>
@@ -44,6 +45,8 @@ private slots:
     void azioniDeiTasti();
     void vociSuLink_data();
     void vociSuLink();
+    void lanciatoreSegueLeDescrizioni();
+    void fileSolitoDatoPerNome();
 
 private:
     void avvia();
@@ -496,6 +499,33 @@ void TestDesktop::vociSuLink() {
         QCOMPARE(aiuti::leggiFile(bersaglio), QByteArray("not a desktop entry\n"));
         QVERIFY(!(QFile::permissions(bersaglio) & QFile::ExeOwner));
     }
+}
+
+// Descriptions changed after the launcher was made rename its actions; a launcher of that name
+// that starts something else is left alone.
+void TestDesktop::lanciatoreSegueLeDescrizioni() {
+    avvia();
+    finestra_->menu().MenuCreaCollegamento->trigger();
+    const QString lanciatore = amb_->ambiente.cartellaDesktop + "/Pulsiero.desktop";
+    aiuti::scriviFile(amb_->ambiente.percorsoIni, "[Pulsiero]\nt2=Garage\n");
+    finestra_->configurazione().CaricaConfigurazione(false);
+    QVERIFY(aiuti::leggiFile(lanciatore).contains("\nName=Tasto 2: Garage\n"));
+
+    const QByteArray altrui = "[Desktop Entry]\nType=Application\nName=x\nExec=/opt/altro\n";
+    aiuti::scriviFile(lanciatore, altrui);
+    aiuti::scriviFile(amb_->ambiente.percorsoIni, "[Pulsiero]\nt2=Cantina\n");
+    finestra_->configurazione().CaricaConfigurazione(false);
+    QCOMPARE(aiuti::leggiFile(lanciatore), altrui);
+}
+
+// The usual settings file named on the command line keeps the usual entries; another file gets
+// its own.
+void TestDesktop::fileSolitoDatoPerNome() {
+    const QString solito = scegliImpostazioni().percorso;
+    QVERIFY(Ambiente::predefinito(solito, {"--impostazioni", solito}).fileVoci.isEmpty());
+    QVERIFY(Ambiente::predefinito(solito, {}).fileVoci.isEmpty());
+    const QString altro = amb_->dir.filePath("garage.ini");
+    QCOMPARE(Ambiente::predefinito(altro, {"--impostazioni", altro}).fileVoci, altro);
 }
 
 QTEST_MAIN(TestDesktop)

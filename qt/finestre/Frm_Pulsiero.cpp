@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLayout>
 #include <QMenuBar>
@@ -58,8 +59,13 @@ Ambiente Ambiente::predefinito(const QString& percorsoIni, const QStringList& ar
     ambiente.cartellaDesktop = CollegamentoDesktop::cartellaPredefinita();
     ambiente.argomenti = argomenti;
     // A file given on the command line that is the usual one keeps the usual entries.
-    const auto stesso = [](const QString& a, const QString& b) {
-        return QFileInfo(a) == QFileInfo(b);
+    // (QFileInfo's own == finds any two missing files equal.)
+    const auto percorso = [](const QString& file) {
+        const QFileInfo info(file);
+        return info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+    };
+    const auto stesso = [&](const QString& a, const QString& b) {
+        return percorso(a) == percorso(b);
     };
     if (!argomenti.isEmpty() && !stesso(percorsoIni, scegliImpostazioni().percorso))
         ambiente.fileVoci = percorsoIni;
@@ -233,6 +239,7 @@ void Frm_Pulsiero::applicaTesti(const Impostazioni::TestiPulsiero& testi) {
         if (!descrizione.isEmpty()) // an empty description keeps the one shown so far
             impostaDescrizione(i, descrizione);
     }
+    collegamento_.aggiorna(descrizioni_);
 }
 
 // A name that fits is centred; a longer one shows its beginning, cut at the label's right edge.

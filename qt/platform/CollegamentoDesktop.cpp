@@ -1,5 +1,6 @@
 #include "qt/platform/CollegamentoDesktop.h"
 
+#include "core/IniFile.h"
 #include "qt/platform/VoceDesktop.h"
 
 #include <QDir>
@@ -25,15 +26,33 @@ QString CollegamentoDesktop::percorso() const {
            QStringLiteral(".desktop");
 }
 
+QString CollegamentoDesktop::testo(const std::array<QString, 4>& descrizioni) const {
+    return voceDesktop(nomeVisibile(QStringLiteral("Pulsiero"), fileImpostazioni_), eseguibile_,
+                       argomenti_, iconaProgramma(eseguibile_),
+                       QStringLiteral("Telecomando software a codice variabile")) +
+           azioniTasti(eseguibile_, argomenti_, descrizioni);
+}
+
+void CollegamentoDesktop::aggiorna(const std::array<QString, 4>& descrizioni) const {
+    const QFileInfo voce(percorso());
+    if (voce.isSymLink() || !voce.isFile())
+        return;
+    const auto attuale = ini::readFile(QFile::encodeName(percorso()).toStdString());
+    if (!attuale)
+        return;
+    const QString nuovo = testo(descrizioni);
+    const auto exec = [](const QString& t) {
+        return t.section(QStringLiteral("\nExec="), 1, 1).section(QLatin1Char('\n'), 0, 0);
+    };
+    const QString vecchio = QString::fromStdString(*attuale);
+    if (vecchio != nuovo && exec(vecchio) == exec(nuovo))
+        scriviVoce(percorso(), nuovo, 0755);
+}
+
 bool CollegamentoDesktop::crea(const std::array<QString, 4>& descrizioni) const {
     // A new account may have no desktop folder yet: the launcher makes it.
     QDir().mkpath(cartella_);
-    const QString testo =
-        voceDesktop(nomeVisibile(QStringLiteral("Pulsiero"), fileImpostazioni_), eseguibile_,
-                    argomenti_, iconaProgramma(eseguibile_),
-                    QStringLiteral("Telecomando software a codice variabile")) +
-        azioniTasti(eseguibile_, argomenti_, descrizioni);
-    if (!scriviVoce(percorso(), testo, 0755))
+    if (!scriviVoce(percorso(), testo(descrizioni), 0755))
         return false;
     // GNOME's desktop starts only launchers marked trusted; elsewhere gio is simply absent.
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));

@@ -19,6 +19,9 @@ public:
     // desktop supports it, trusted, so that it starts on a double-click. The keys' descriptions
     // name its actions. False when it could not be written.
     bool crea(const std::array<QString, 4>& descrizioni) const;
+    // The launcher already on the desktop, when it is this program's for this file, follows
+    // descriptions changed since it was made; nothing else is touched.
+    void aggiorna(const std::array<QString, 4>& descrizioni) const;
     bool elimina() const;
 
     QString percorso() const;
@@ -26,6 +29,8 @@ public:
     static QString cartellaPredefinita();
 
 private:
+    QString testo(const std::array<QString, 4>& descrizioni) const;
+
     QString cartella_;
     QString eseguibile_;
     QStringList argomenti_;
