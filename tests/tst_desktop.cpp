@@ -104,8 +104,8 @@ void TestDesktop::attivaEDisattiva() {
     QVERIFY(avvioAuto()->isChecked());
     const QByteArray testo = aiuti::leggiFile(voce());
     QVERIFY(testo.startsWith("[Desktop Entry]\n"));
-    QVERIFY(testo.contains("\nExec=" + amb_->ambiente.eseguibile.toUtf8() +
-                           " --avvio-automatico\n"));
+    QVERIFY(
+        testo.contains("\nExec=" + amb_->ambiente.eseguibile.toUtf8() + " --avvio-automatico\n"));
     QVERIFY(!aiuti::messaggioAperto());
 
     avvioAuto()->trigger();
@@ -133,7 +133,7 @@ void TestDesktop::statoAllAvvio() {
     avvia();
     QCOMPARE(avvioAuto()->isChecked(), acceso);
     QVERIFY(finestra_->isVisible()); // not started by the entry
-    if (!acceso) { // a click turns it on, rewriting the entry
+    if (!acceso) {                   // a click turns it on, rewriting the entry
         avvioAuto()->trigger();
         QVERIFY(avvioAuto()->isChecked());
         QVERIFY(aiuti::leggiFile(voce()).contains("Exec=" + amb_->ambiente.eseguibile.toUtf8()));
@@ -273,9 +273,9 @@ void TestDesktop::vociConImpostazioni() {
     finestra_->menu().MenuCreaCollegamento->trigger();
     const QByteArray exec = "\nExec=" + amb_->ambiente.eseguibile.toUtf8() + argomenti;
     const QString distintivo = distintivoVoci(file);
-    QVERIFY(aiuti::leggiFile(amb_->ambiente.cartellaAutostart + "/pulsiero" + distintivo +
-                             ".desktop")
-                .contains(exec + " --avvio-automatico\n"));
+    QVERIFY(
+        aiuti::leggiFile(amb_->ambiente.cartellaAutostart + "/pulsiero" + distintivo + ".desktop")
+            .contains(exec + " --avvio-automatico\n"));
     QVERIFY(aiuti::leggiFile(amb_->ambiente.cartellaDesktop + "/Pulsiero" + distintivo + ".desktop")
                 .contains(exec + "\n"));
     QVERIFY(!aiuti::messaggioAperto());
@@ -307,8 +307,11 @@ void TestDesktop::nomiDelleVoci_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("autostart"); // a pattern for the entries' file names
     QTest::addColumn<QString>("lanciatore");
-    QTest::newRow("usual file") << "" << "pulsiero\\.desktop" << "Pulsiero\\.desktop";
-    QTest::newRow("garage") << "/home/anna/garage.ini" << "pulsiero-garage-[0-9a-f]{8}\\.desktop"
+    QTest::newRow("usual file") << ""
+                                << "pulsiero\\.desktop"
+                                << "Pulsiero\\.desktop";
+    QTest::newRow("garage") << "/home/anna/garage.ini"
+                            << "pulsiero-garage-[0-9a-f]{8}\\.desktop"
                             << "Pulsiero-garage-[0-9a-f]{8}\\.desktop";
     QTest::newRow("blank and dollar") << "/home/anna/il mio $cancello.ini"
                                       << "pulsiero-il_mio__cancello-[0-9a-f]{8}\\.desktop"
@@ -324,10 +327,9 @@ void TestDesktop::nomiDelleVoci() {
     const CollegamentoDesktop collegamento("/d", "/usr/bin/pulsiero", {}, file);
     QVERIFY2(QRegularExpression("^" + autostart + "$").match(nome(voce.percorsoVoce())).hasMatch(),
              qPrintable(voce.percorsoVoce()));
-    QVERIFY2(QRegularExpression("^" + lanciatore + "$")
-                 .match(nome(collegamento.percorso()))
-                 .hasMatch(),
-             qPrintable(collegamento.percorso()));
+    QVERIFY2(
+        QRegularExpression("^" + lanciatore + "$").match(nome(collegamento.percorso())).hasMatch(),
+        qPrintable(collegamento.percorso()));
     QCOMPARE(AvvioAutomatico("/a", "/usr/bin/pulsiero", {}, file).percorsoVoce(),
              voce.percorsoVoce());
     if (!file.isEmpty()) // one name in another folder is another file
@@ -412,19 +414,23 @@ void TestDesktop::vecchiaVoceAggiornata() {
 // The launcher offers the four keys, each a press on the window's own file, named with its
 // description; the desktop's own validator accepts it.
 void TestDesktop::azioniDeiTasti_data() {
-    QTest::addColumn<QString>("file"); // empty for the usual file
+    QTest::addColumn<QString>("file");        // empty for the usual file
     QTest::addColumn<QString>("descrizione"); // of key 1
     QTest::addColumn<QByteArray>("nome");
     QTest::addColumn<QByteArray>("argomenti");
     QTest::newRow("usual file, built-in name")
-        << "" << "Tasto 1" << QByteArray("Tasto 1") << QByteArray(" --tasto 1");
-    QTest::newRow("described") << "" << "Apri cancello" << QByteArray("Tasto 1: Apri cancello")
+        << ""
+        << "Tasto 1" << QByteArray("Tasto 1") << QByteArray(" --tasto 1");
+    QTest::newRow("described") << ""
+                               << "Apri cancello" << QByteArray("Tasto 1: Apri cancello")
                                << QByteArray(" --tasto 1");
     QTest::newRow("blanks, tab, backslash")
-        << "" << "  Luci   giardino\t\\ retro" << QByteArray("Tasto 1: Luci giardino \\\\ retro")
+        << ""
+        << "  Luci   giardino\t\\ retro" << QByteArray("Tasto 1: Luci giardino \\\\ retro")
         << QByteArray(" --tasto 1");
     QTest::newRow("file with blank and dollar")
-        << "i miei $telecomandi/box 2.ini" << "Box" << QByteArray("Tasto 1: Box")
+        << "i miei $telecomandi/box 2.ini"
+        << "Box" << QByteArray("Tasto 1: Box")
         << QByteArray(" --impostazioni \"%1/i miei \\\\$telecomandi/box 2.ini\" --tasto 1");
 }
 

@@ -38,8 +38,6 @@ public:
     static QString cartellaPredefinita();
 
 private:
-    QString exec() const;
-
     QString cartella_;
     QString eseguibile_;
     QStringList argomenti_;

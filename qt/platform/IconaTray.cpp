@@ -22,10 +22,9 @@ bool hostStatusNotifier() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kWatcher))
         return false;
-    QDBusMessage richiesta =
-        QDBusMessage::createMethodCall(kWatcher, kPercorsoWatcher,
-                                       QStringLiteral("org.freedesktop.DBus.Properties"),
-                                       QStringLiteral("Get"));
+    QDBusMessage richiesta = QDBusMessage::createMethodCall(
+        kWatcher, kPercorsoWatcher, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
     richiesta << kWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
     const QDBusMessage risposta = bus.call(richiesta, QDBus::Block, 1000);
     return risposta.type() == QDBusMessage::ReplyMessage && !risposta.arguments().isEmpty() &&
@@ -95,12 +94,11 @@ void IconaTray::creaIcona() {
 // waybar starts the watcher first and registers its host just after.
 void IconaTray::attendiHost() {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    osservatore_ = new QDBusServiceWatcher(kWatcher, bus,
-                                           QDBusServiceWatcher::WatchForRegistration, this);
-    connect(osservatore_, &QDBusServiceWatcher::serviceRegistered, this,
-            &IconaTray::controllaHost);
-    bus.connect(QString(), kPercorsoWatcher, kWatcher, QStringLiteral("StatusNotifierHostRegistered"),
-                this, SLOT(controllaHost()));
+    osservatore_ =
+        new QDBusServiceWatcher(kWatcher, bus, QDBusServiceWatcher::WatchForRegistration, this);
+    connect(osservatore_, &QDBusServiceWatcher::serviceRegistered, this, &IconaTray::controllaHost);
+    bus.connect(QString(), kPercorsoWatcher, kWatcher,
+                QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(controllaHost()));
 }
 
 void IconaTray::controllaHost() {

@@ -88,7 +88,6 @@ QString voceDesktop(const QString& nome, const QString& eseguibile, const QStrin
              valoreStringa(icona));
 }
 
-
 QString azioniTasti(const QString& eseguibile, const QStringList& argomenti,
                     const std::array<QString, 4>& descrizioni) {
     QString testo = QStringLiteral("Actions=tasto1;tasto2;tasto3;tasto4;\n");
@@ -101,9 +100,8 @@ QString azioniTasti(const QString& eseguibile, const QStringList& argomenti,
         testo += QStringLiteral("\n[Desktop Action tasto%1]\nName=%2\nExec=%3\n")
                      .arg(i + 1)
                      .arg(valoreStringa(nome),
-                          execDesktop(eseguibile, argomenti + QStringList{
-                                                                  QStringLiteral("--tasto"),
-                                                                  QString::number(i + 1)}));
+                          execDesktop(eseguibile, argomenti + QStringList{QStringLiteral("--tasto"),
+                                                                          QString::number(i + 1)}));
     }
     return testo;
 }
