@@ -397,8 +397,8 @@ void TestDesktop::nascostaSoloDallaVoce() {
 // starts hidden; an entry of someone else's is left as it is.
 void TestDesktop::vecchiaVoceAggiornata() {
     QDir().mkpath(amb_->ambiente.cartellaAutostart);
-    const QByteArray vecchia =
-        "[Desktop Entry]\nType=Application\nExec=" + amb_->ambiente.eseguibile.toUtf8() + "\n";
+    const QByteArray vecchia = "[Desktop Entry]\nType=Application\nExec=" +
+                               execDesktop(amb_->ambiente.eseguibile).toUtf8() + "\n";
     aiuti::scriviFile(voce(), vecchia);
     avvia();
     QVERIFY(avvioAuto()->isChecked());
@@ -409,6 +409,19 @@ void TestDesktop::vecchiaVoceAggiornata() {
     aiuti::scriviFile(voce(), altrui);
     avvia();
     QCOMPARE(aiuti::leggiFile(voce()), altrui);
+
+    // Written under the usual name for garage.ini, it moves to garage.ini's own name.
+    finestra_.reset();
+    const QString garage = amb_->dir.filePath("garage.ini");
+    aiuti::scriviFile(
+        voce(), "[Desktop Entry]\nExec=" +
+                    execDesktop(amb_->ambiente.eseguibile, {"--impostazioni", garage}).toUtf8() +
+                    "\n");
+    auto finestra = finestraSu(garage);
+    QVERIFY(finestra->menu().MenuAvvioAuto->isChecked());
+    QVERIFY(!QFile::exists(voce()));
+    avvia();
+    QVERIFY(!avvioAuto()->isChecked());
 }
 
 // The launcher offers the four keys, each a press on the window's own file, named with its

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <optional>
+
 namespace pulsiero {
 
 namespace {
@@ -18,6 +20,20 @@ const std::string kGruppo = "Desktop Entry";
 
 std::string valore(const ini::IniDocument& voce, const char* chiave) {
     return std::string(text::trimBlanks(voce.value(kGruppo, chiave, "")));
+}
+
+std::optional<ini::IniDocument> leggiVoce(const QString& percorso) {
+    const auto testo = ini::readFile(QFile::encodeName(percorso).toStdString());
+    if (!testo)
+        return std::nullopt;
+    return ini::IniDocument::fromBytes(*testo);
+}
+
+bool accesa(const ini::IniDocument& voce) {
+    const bool nascosta = text::equalsIgnoringCase(valore(voce, "Hidden"), "true");
+    const bool disattivata =
+        text::equalsIgnoringCase(valore(voce, "X-GNOME-Autostart-enabled"), "false");
+    return !valore(voce, "Exec").empty() && !nascosta && !disattivata;
 }
 
 } // namespace
@@ -38,14 +54,8 @@ QString AvvioAutomatico::percorsoVoce() const {
 }
 
 bool AvvioAutomatico::LeggiAvvioAuto() const {
-    const auto testo = ini::readFile(QFile::encodeName(percorsoVoce()).toStdString());
-    if (!testo)
-        return false;
-    const auto voce = ini::IniDocument::fromBytes(*testo);
-    const bool nascosta = text::equalsIgnoringCase(valore(voce, "Hidden"), "true");
-    const bool disattivata =
-        text::equalsIgnoringCase(valore(voce, "X-GNOME-Autostart-enabled"), "false");
-    return !valore(voce, "Exec").empty() && !nascosta && !disattivata;
+    const auto voce = leggiVoce(percorsoVoce());
+    return voce && accesa(*voce);
 }
 
 bool AvvioAutomatico::scrivi() const {
@@ -60,12 +70,17 @@ bool AvvioAutomatico::scrivi() const {
 }
 
 void AvvioAutomatico::aggiorna() const {
-    const auto testo = ini::readFile(QFile::encodeName(percorsoVoce()).toStdString());
-    if (!testo || !LeggiAvvioAuto())
+    // Earlier versions named the entry of every settings file as the usual file's.
+    const QString vecchia = fileImpostazioni_.isEmpty() || QFileInfo::exists(percorsoVoce())
+                                ? percorsoVoce()
+                                : cartella_ + QLatin1Char('/') + QFileInfo(eseguibile_).fileName() +
+                                      QStringLiteral(".desktop");
+    const auto voce = leggiVoce(vecchia);
+    if (!voce || !accesa(*voce) ||
+        QString::fromStdString(valore(*voce, "Exec")) != execDesktop(eseguibile_, argomenti_))
         return;
-    const auto voce = ini::IniDocument::fromBytes(*testo);
-    if (QString::fromStdString(valore(voce, "Exec")) == execDesktop(eseguibile_, argomenti_))
-        scrivi();
+    if (scrivi() && vecchia != percorsoVoce())
+        QFile::remove(vecchia);
 }
 
 bool AvvioAutomatico::elimina() const {

@@ -29,8 +29,9 @@ public:
     // Removes the entry; true when a fresh read then finds auto-start off.
     bool elimina() const;
     // An entry that earlier versions wrote, which starts the program without kOpzione, is
-    // written again with it, so that the next logon starts hidden as before. Entries written by
-    // anyone else are left alone.
+    // written again with it, so that the next logon starts hidden as before; one they wrote for
+    // another settings file under the usual name moves to that file's own name. Entries written
+    // by anyone else are left alone.
     void aggiorna() const;
 
     QString percorsoVoce() const;
