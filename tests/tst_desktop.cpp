@@ -104,8 +104,8 @@ void TestDesktop::attivaEDisattiva() {
     QVERIFY(avvioAuto()->isChecked());
     const QByteArray testo = aiuti::leggiFile(voce());
     QVERIFY(testo.startsWith("[Desktop Entry]\n"));
-    QVERIFY(
-        testo.contains("\nExec=" + amb_->ambiente.eseguibile.toUtf8() + " --avvio-automatico\n"));
+    QVERIFY(testo.contains("\nExec=" + execDesktop(amb_->ambiente.eseguibile).toUtf8() +
+                           " --avvio-automatico\n"));
     QVERIFY(!aiuti::messaggioAperto());
 
     avvioAuto()->trigger();
@@ -136,7 +136,8 @@ void TestDesktop::statoAllAvvio() {
     if (!acceso) {                   // a click turns it on, rewriting the entry
         avvioAuto()->trigger();
         QVERIFY(avvioAuto()->isChecked());
-        QVERIFY(aiuti::leggiFile(voce()).contains("Exec=" + amb_->ambiente.eseguibile.toUtf8()));
+        QVERIFY(aiuti::leggiFile(voce()).contains("Exec=" +
+                                                  execDesktop(amb_->ambiente.eseguibile).toUtf8()));
     }
 }
 
@@ -191,7 +192,7 @@ void TestDesktop::collegamento() {
     finestra_->menu().MenuCreaCollegamento->trigger();
     const QByteArray testo = aiuti::leggiFile(file);
     QVERIFY(testo.contains("\nName=Pulsiero\n"));
-    QVERIFY(testo.contains("\nExec=" + amb_->ambiente.eseguibile.toUtf8() + "\n"));
+    QVERIFY(testo.contains("\nExec=" + execDesktop(amb_->ambiente.eseguibile).toUtf8() + "\n"));
     QVERIFY(testo.contains("\nIcon="));
     QVERIFY(QFileInfo(file).isExecutable());
     QVERIFY(!aiuti::messaggioAperto());
@@ -271,7 +272,7 @@ void TestDesktop::vociConImpostazioni() {
     avvioAuto()->trigger();
     QVERIFY(avvioAuto()->isChecked());
     finestra_->menu().MenuCreaCollegamento->trigger();
-    const QByteArray exec = "\nExec=" + amb_->ambiente.eseguibile.toUtf8() + argomenti;
+    const QByteArray exec = "\nExec=" + execDesktop(amb_->ambiente.eseguibile).toUtf8() + argomenti;
     const QString distintivo = distintivoVoci(file);
     QVERIFY(
         aiuti::leggiFile(amb_->ambiente.cartellaAutostart + "/pulsiero" + distintivo + ".desktop")
@@ -467,7 +468,7 @@ void TestDesktop::azioniDeiTasti() {
     const QByteArray testo = aiuti::leggiFile(lanciatore);
     QVERIFY2(testo.contains("\nActions=tasto1;tasto2;tasto3;tasto4;\n"), testo.constData());
     const QByteArray exec =
-        "Exec=" + amb_->ambiente.eseguibile.toUtf8() +
+        "Exec=" + execDesktop(amb_->ambiente.eseguibile).toUtf8() +
         (argomenti.contains("%1") ? QString::fromUtf8(argomenti).arg(amb_->dir.path()).toUtf8()
                                   : argomenti);
     QVERIFY2(testo.contains("\n[Desktop Action tasto1]\nName=" + nome + "\n" + exec + "\n"),

@@ -75,9 +75,9 @@ void AvvioAutomatico::aggiorna() const {
                                 ? percorsoVoce()
                                 : cartella_ + QLatin1Char('/') + QFileInfo(eseguibile_).fileName() +
                                       QStringLiteral(".desktop");
-    const auto voce = leggiVoce(vecchia);
-    if (!voce || !accesa(*voce) ||
-        QString::fromStdString(valore(*voce, "Exec")) != execDesktop(eseguibile_, argomenti_))
+    const auto testo = ini::readFile(QFile::encodeName(vecchia).toStdString());
+    if (!testo || !accesa(ini::IniDocument::fromBytes(*testo)) ||
+        execDellaVoce(QString::fromStdString(*testo)) != execDesktop(eseguibile_, argomenti_))
         return;
     if (scrivi() && vecchia != percorsoVoce())
         QFile::remove(vecchia);

@@ -41,11 +41,8 @@ void CollegamentoDesktop::aggiorna(const std::array<QString, 4>& descrizioni) co
     if (!attuale)
         return;
     const QString nuovo = testo(descrizioni);
-    const auto exec = [](const QString& t) {
-        return t.section(QStringLiteral("\nExec="), 1, 1).section(QLatin1Char('\n'), 0, 0);
-    };
     const QString vecchio = QString::fromStdString(*attuale);
-    if (vecchio != nuovo && exec(vecchio) == exec(nuovo))
+    if (vecchio != nuovo && execDellaVoce(vecchio) == execDellaVoce(nuovo))
         scriviVoce(percorso(), nuovo, 0755);
 }
 

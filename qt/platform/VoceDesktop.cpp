@@ -88,6 +88,18 @@ QString voceDesktop(const QString& nome, const QString& eseguibile, const QStrin
              valoreStringa(icona));
 }
 
+QString execDellaVoce(const QString& testo) {
+    bool principale = false;
+    for (QString riga : testo.split(QLatin1Char('\n'))) {
+        riga = riga.trimmed();
+        if (riga.startsWith(QLatin1Char('[')))
+            principale = riga == QLatin1String("[Desktop Entry]");
+        else if (principale && riga.startsWith(QLatin1String("Exec=")))
+            return riga.mid(5);
+    }
+    return {};
+}
+
 QString azioniTasti(const QString& eseguibile, const QStringList& argomenti,
                     const std::array<QString, 4>& descrizioni) {
     QString testo = QStringLiteral("Actions=tasto1;tasto2;tasto3;tasto4;\n");

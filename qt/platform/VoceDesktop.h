@@ -22,6 +22,9 @@ QString iconaProgramma(const QString& eseguibile);
 QString voceDesktop(const QString& nome, const QString& eseguibile, const QStringList& argomenti,
                     const QString& icona, const QString& commento);
 
+// The Exec value of an entry's main group exactly as written, quotes included; empty for none.
+QString execDellaVoce(const QString& testo);
+
 // The four keys as desktop actions, each a press with `--tasto N` and the same arguments: the
 // "Actions" key that ends the entry's main group, then one group per key, named "Tasto N" and
 // the key's description.
