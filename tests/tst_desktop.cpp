@@ -15,6 +15,25 @@
 
 using namespace pulsiero;
 
+namespace {
+
+// The desktop's own validator finds nothing to say (when it is installed).
+bool valida(const QString& voce) {
+    const QString validatore = QStandardPaths::findExecutable("desktop-file-validate");
+    if (validatore.isEmpty())
+        return true;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(validatore, {voce});
+    p.waitForFinished();
+    const QByteArray detto = p.readAll();
+    if (!detto.isEmpty())
+        qWarning("%s", detto.constData());
+    return p.exitCode() == 0 && detto.isEmpty();
+}
+
+} // namespace
+
 // Auto-start at logon and the desktop launcher, against real files in temporary folders.
 class TestDesktop : public QObject {
     Q_OBJECT
@@ -279,6 +298,7 @@ void TestDesktop::vociConImpostazioni() {
             .contains(exec + " --avvio-automatico\n"));
     QVERIFY(aiuti::leggiFile(amb_->ambiente.cartellaDesktop + "/Pulsiero" + distintivo + ".desktop")
                 .contains(exec + "\n"));
+    QVERIFY(valida(amb_->ambiente.cartellaAutostart + "/pulsiero" + distintivo + ".desktop"));
     QVERIFY(!aiuti::messaggioAperto());
 
     // Read again at the next start-up, the entry still says auto-start is on.
@@ -474,14 +494,7 @@ void TestDesktop::azioniDeiTasti() {
     QVERIFY2(testo.contains("\n[Desktop Action tasto1]\nName=" + nome + "\n" + exec + "\n"),
              testo.constData());
     QVERIFY(testo.contains("\n[Desktop Action tasto4]\nName=Tasto 4\n"));
-    const QString validatore = QStandardPaths::findExecutable("desktop-file-validate");
-    if (validatore.isEmpty())
-        return;
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(validatore, {lanciatore});
-    QVERIFY(p.waitForFinished());
-    QVERIFY2(p.exitCode() == 0 && p.readAll().isEmpty(), p.readAll().constData());
+    QVERIFY(valida(lanciatore));
 }
 
 // An entry that is a symbolic link is replaced by a file of its own; what the link pointed to,
