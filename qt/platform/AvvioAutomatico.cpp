@@ -23,7 +23,8 @@ std::string valore(const ini::IniDocument& voce, const char* chiave) {
 }
 
 std::optional<ini::IniDocument> leggiVoce(const QString& percorso) {
-    const auto testo = ini::readFile(QFile::encodeName(percorso).toStdString());
+    const auto testo =
+        file::leggiTutto(QFile::encodeName(percorso).toStdString(), file::kLimiteImpostazioni);
     if (!testo)
         return std::nullopt;
     return ini::IniDocument::fromBytes(*testo);
@@ -75,7 +76,8 @@ void AvvioAutomatico::aggiorna() const {
                                 ? percorsoVoce()
                                 : cartella_ + QLatin1Char('/') + QFileInfo(eseguibile_).fileName() +
                                       QStringLiteral(".desktop");
-    const auto testo = ini::readFile(QFile::encodeName(vecchia).toStdString());
+    const auto testo =
+        file::leggiTutto(QFile::encodeName(vecchia).toStdString(), file::kLimiteImpostazioni);
     if (!testo || !accesa(ini::IniDocument::fromBytes(*testo)) ||
         execDellaVoce(QString::fromStdString(*testo)) != execDesktop(eseguibile_, argomenti_))
         return;

@@ -1,6 +1,6 @@
 #include "qt/platform/CollegamentoDesktop.h"
 
-#include "core/IniFile.h"
+#include "core/FileSystem.h"
 #include "qt/platform/VoceDesktop.h"
 
 #include <QDir>
@@ -37,7 +37,8 @@ void CollegamentoDesktop::aggiorna(const std::array<QString, 4>& descrizioni) co
     const QFileInfo voce(percorso());
     if (voce.isSymLink() || !voce.isFile())
         return;
-    const auto attuale = ini::readFile(QFile::encodeName(percorso()).toStdString());
+    const auto attuale =
+        file::leggiTutto(QFile::encodeName(percorso()).toStdString(), file::kLimiteImpostazioni);
     if (!attuale)
         return;
     const QString nuovo = testo(descrizioni);

@@ -1,6 +1,6 @@
 #include "qt/platform/VoceDesktop.h"
 
-#include "core/IniFile.h"
+#include "core/FileSystem.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -139,8 +139,8 @@ bool scriviVoce(const QString& percorso, const QString& testo, std::optional<uns
     // where the link was.
     if (QFileInfo(percorso).isSymLink() && !QFile::remove(percorso))
         return false;
-    return ini::writeFileAtomically(QFile::encodeName(percorso).toStdString(), testo.toStdString(),
-                                    modo);
+    return static_cast<bool>(file::sostituisci(QFile::encodeName(percorso).toStdString(),
+                                               testo.toStdString(), file::Permessi{modo}));
 }
 
 } // namespace pulsiero
