@@ -195,7 +195,7 @@ void TestFrmPulsiero::statoDopoLAvvio() {
     QCOMPARE(testoMostrato(figlio("Img_Pulsante_0")->toolTip()), QStringLiteral("Tasto 1"));
     QCOMPARE(testoMostrato(figlio("Img_Pulsante_1")->toolTip()), QStringLiteral("Apri garage"));
     QCOMPARE(figlio("Img_Pulsante_1")->accessibleName(), QStringLiteral("Apri garage"));
-    QVERIFY(finestra_->tray().icona().isVisible());
+    QVERIFY(finestra_->tray().icona()->isVisible());
     QVERIFY(!QFile::exists(amb_->ambiente.cartellaAutostart));
 }
 
@@ -314,7 +314,7 @@ void TestFrmPulsiero::chiusuraTerminaIlProgramma() {
     avvia();
     finestra_->close();
     QCOMPARE(uscite_, QList<int>{0});
-    QVERIFY(!finestra_->tray().icona().isVisible());
+    QVERIFY(!finestra_->tray().icona()->isVisible());
 }
 
 void TestFrmPulsiero::ctrlXTermina() {
@@ -329,10 +329,11 @@ void TestFrmPulsiero::avvioAutomaticoConTray() {
     QDir().mkpath(amb_->ambiente.cartellaAutostart);
     aiuti::scriviFile(amb_->ambiente.cartellaAutostart + "/pulsiero.desktop",
                       "[Desktop Entry]\nType=Application\nExec=/usr/bin/pulsiero\n");
+    amb_->ambiente.avvioAutomatico = true; // started by that entry
     avvia();
     QVERIFY(!finestra_->isVisible());
     QVERIFY(finestra_->menu().MenuAvvioAuto->isChecked());
-    QVERIFY(finestra_->tray().icona().isVisible());
+    QVERIFY(finestra_->tray().icona()->isVisible());
 }
 
 void TestFrmPulsiero::avvioAutomaticoSenzaTray() {
@@ -340,6 +341,7 @@ void TestFrmPulsiero::avvioAutomaticoSenzaTray() {
     aiuti::scriviFile(amb_->ambiente.cartellaAutostart + "/pulsiero.desktop",
                       "[Desktop Entry]\nType=Application\nExec=/usr/bin/pulsiero\n");
     aiuti::scriviFile(amb_->ambiente.percorsoIni, "");
+    amb_->ambiente.avvioAutomatico = true;
     finestra_ = std::make_unique<Frm_Pulsiero>(amb_->ambiente);
     finestra_->impostaTrayDisponibile([] { return false; });
     finestra_->Form_Load();
@@ -352,9 +354,9 @@ void TestFrmPulsiero::trayMostraLaFinestraETermina() {
     avvia();
     finestra_->NascondiFinestra(true);
     QVERIFY(!finestra_->isVisible());
-    emit finestra_->tray().icona().activated(QSystemTrayIcon::Context);
+    emit finestra_->tray().icona()->activated(QSystemTrayIcon::Context);
     QVERIFY(!finestra_->isVisible());
-    emit finestra_->tray().icona().activated(QSystemTrayIcon::Trigger);
+    emit finestra_->tray().icona()->activated(QSystemTrayIcon::Trigger);
     QVERIFY(finestra_->isVisible());
     QVERIFY(!finestra_->isMinimized());
 
@@ -405,7 +407,7 @@ void TestFrmPulsiero::nomeNelTitoloENellIcona() {
     const QString prodotto =
         QStringLiteral("Pulsiero Rolling Code 1.00 - © 2026 Pulsiero Rolling Code");
     const QString trimmed = QString::fromUtf8(nome).trimmed();
-    QCOMPARE(finestra_->tray().icona().toolTip(),
+    QCOMPARE(finestra_->tray().icona()->toolTip(),
              trimmed.isEmpty() ? prodotto : trimmed + QLatin1Char('\n') + prodotto);
 }
 
