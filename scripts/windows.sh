@@ -22,7 +22,7 @@ installa() {
     cmake ninja-build ccache
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
     wine wine64 wine32:i386
-    nsis zip librsvg2-bin imagemagick googletest
+    nsis zip unzip librsvg2-bin imagemagick googletest
     dpkg-dev autoconf automake libtool make
   )
   local missing=() p

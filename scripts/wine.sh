@@ -8,8 +8,13 @@ set -euo pipefail
 export WINEPREFIX=$1
 shift
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=} # no offer to install Mono or Gecko
-mkdir -p "$WINEPREFIX"
+# No offer to install Mono or Gecko; no menu entries or icons made for the host's desktop.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# The prefix's Desktop and Documents lead into a home folder of its own, never the user's: what
+# a test puts on the Windows desktop stays in the build folder.
+export HOME=$WINEPREFIX/casa XDG_CONFIG_HOME=$WINEPREFIX/casa/.config
+export XDG_DATA_HOME=$WINEPREFIX/casa/.local/share
+mkdir -p "$HOME"
 {
   flock 9
   # 9>&-: what stays running must not hold the lock.

@@ -91,9 +91,10 @@ SceltaImpostazioni scegliImpostazioni(const std::wstring& eseguibile,
     const std::wstring accanto = cartella + L'\\' + nomeSenzaEstensione(eseguibile) + L".ini";
     const std::wstring utente = cartellaUtente + L"\\pulsiero.ini";
     const bool esiste = eFile(accanto);
+    const bool occupato = GetFileAttributesW(accanto.c_str()) != INVALID_FILE_ATTRIBUTES;
     const bool esisteUtente = eFile(utente);
     if (esiste ? sostituibile(accanto) && accettaFileNuovi(cartella)
-               : !esisteUtente && accettaFileNuovi(cartella))
+               : !occupato && !esisteUtente && accettaFileNuovi(cartella))
         return {accanto, {}};
     const bool seme = esiste && !esisteUtente && apribile(accanto, GENERIC_READ);
     return {utente, seme ? accanto : std::wstring()};
