@@ -183,8 +183,11 @@ Esito<std::string> leggiAperto(HANDLE h, const std::string& percorso, std::size_
 // no other writer picks at the same moment; created exclusively all the same.
 std::string nomeTemporaneo(std::string_view nome) {
     static std::atomic<unsigned> contatore{0};
-    return "." + std::string(nome) + ".pulsiero-" + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(contatore++) + "-" + std::to_string(GetTickCount64() % 1000000007);
+    std::string temporaneo(".");
+    temporaneo.append(nome).append(".pulsiero-");
+    temporaneo.append(std::to_string(GetCurrentProcessId())).append("-");
+    temporaneo.append(std::to_string(contatore++)).append("-");
+    return temporaneo.append(std::to_string(GetTickCount64() % 1000000007));
 }
 
 // A scanner or an indexer may hold a file for a moment: a rename refused for sharing is tried
