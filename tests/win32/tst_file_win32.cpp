@@ -55,7 +55,7 @@ TEST(Blocco, unoPerVoltaEAttesaLimitata) {
 TEST(Blocco, nonUnFileRegolare) {
     CartellaProva cartella;
     std::filesystem::create_directory(cartella / u8"cartella.lock");
-    for (const std::string percorso : {utf8(cartella / u8"cartella.lock"), std::string("NUL")}) {
+    for (const std::string& percorso : {utf8(cartella / u8"cartella.lock"), std::string("NUL")}) {
         const auto blocco = file::Blocco::prendi(percorso, 0ms);
         ASSERT_FALSE(blocco) << percorso;
         EXPECT_EQ(blocco.errore().causa, file::Causa::NonRegolare) << percorso;
