@@ -242,9 +242,8 @@ Fatto scriviEMuovi(const std::string& destinazione, std::string_view byte, bool 
 
 // A path through a symbolic link or a junction: the file it leads to.
 std::string percorsoReale(const std::string& percorso) {
-    const DWORD attributi = GetFileAttributesW(largo(percorso).c_str());
-    if (attributi == INVALID_FILE_ATTRIBUTES || !(attributi & FILE_ATTRIBUTE_REPARSE_POINT))
-        return percorso;
+    // Opened (following any link) and asked its final name: the attribute of a link is not
+    // reliable on every file system.
     Maniglia h(CreateFileW(largo(percorso).c_str(), 0, kCondivisione, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h)
@@ -260,6 +259,11 @@ std::string percorsoReale(const std::string& percorso) {
     if (n == 0 || n >= finale.size())
         return percorso;
     finale.resize(n);
+    // Without the "\\?\" prefix, so that the callers' paths built from it accept '/' too.
+    if (finale.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        finale = L"\\\\" + finale.substr(8);
+    else if (finale.rfind(L"\\\\?\\", 0) == 0)
+        finale.erase(0, 4);
     return stretto(finale);
 }
 
