@@ -99,6 +99,9 @@ Errore daUltimo(const std::string& percorso, DWORD numero = GetLastError()) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
         return errore(Causa::Negato, percorso, numero);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return errore(Causa::SpazioEsaurito, percorso, numero);
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
         return errore(Causa::Esistente, percorso, numero);
@@ -461,10 +464,6 @@ std::string nomeDi(const std::string& percorso) {
     if (barra != std::string::npos)
         return percorso.substr(barra + 1);
     return percorso.size() >= 2 && percorso[1] == ':' ? percorso.substr(2) : percorso;
-}
-
-bool esiste(const std::string& percorso) {
-    return GetFileAttributesW(largo(percorso).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Windows has no file-size signal.

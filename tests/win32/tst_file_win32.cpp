@@ -4,6 +4,7 @@
 #include "tests/win32/CartellaProva.h"
 
 #include "core/FileSystem.h"
+#include "core/IniFile.h"
 
 #include <gtest/gtest.h>
 
@@ -189,4 +190,18 @@ TEST(Sostituisci, attraversoUnCollegamento) {
     ASSERT_TRUE(file::sostituisci(utf8(collegamento), "Passo=2"));
     EXPECT_EQ(prova::contenuto(vero), "Passo=2");
     EXPECT_TRUE(attributi(collegamento) & FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(file::percorsoReale(utf8(collegamento)), utf8(vero));
+}
+
+// The settings file on this layer: a lock held by another copy fails the write within the bound
+// and leaves the file as it was, lock file and temporaries included.
+TEST(Impostazioni, bloccoTenutoNessunaScrittura) {
+    CartellaProva cartella;
+    const auto ini = cartella / u8"pulsiero.ini";
+    prova::scrivi(ini, "[Pulsiero]\r\nPasso=41\r\n");
+    const auto tenuto = ini::bloccaImpostazioni(utf8(ini));
+    ASSERT_TRUE(tenuto);
+    EXPECT_FALSE(ScriviIni("Pulsiero", "Passo", "42", utf8(ini)));
+    EXPECT_EQ(prova::contenuto(ini), "[Pulsiero]\r\nPasso=41\r\n");
+    EXPECT_EQ(altri(cartella, {"pulsiero.ini", ".pulsiero.ini.lock"}), std::vector<std::string>{});
 }
