@@ -200,8 +200,7 @@ bool sposta(const std::wstring& da, const std::wstring& a, DWORD opzioni) {
         if (MoveFileExW(da.c_str(), a.c_str(), opzioni))
             return true;
         const DWORD numero = GetLastError();
-        if (tentativo >= 10 ||
-            (numero != ERROR_SHARING_VIOLATION && numero != ERROR_ACCESS_DENIED))
+        if (tentativo >= 10 || (numero != ERROR_SHARING_VIOLATION && numero != ERROR_ACCESS_DENIED))
             return false;
         Sleep(50);
         SetLastError(numero);
@@ -217,8 +216,8 @@ Fatto scriviEMuovi(const std::string& destinazione, std::string_view byte, bool 
     Maniglia h;
     for (int tentativo = 0; tentativo < 16 && !h; ++tentativo) {
         temporaneo = unisci(cartella, nomeTemporaneo(nomeDi(destinazione)));
-        h = Maniglia(CreateFileW(largo(temporaneo).c_str(), GENERIC_WRITE, 0, nullptr,
-                                 CREATE_NEW, attributi, nullptr));
+        h = Maniglia(CreateFileW(largo(temporaneo).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 attributi, nullptr));
         if (!h && GetLastError() != ERROR_FILE_EXISTS)
             break;
     }
@@ -384,8 +383,7 @@ Esito<std::string> Cartella::leggi(std::string_view nome, std::size_t limite,
     return leggiTutto(unisci(percorso_, nome), limite, requisiti);
 }
 
-Fatto Cartella::sostituisci(std::string_view nome, std::string_view byte,
-                            Permessi permessi) const {
+Fatto Cartella::sostituisci(std::string_view nome, std::string_view byte, Permessi permessi) const {
     return file::sostituisci(unisci(percorso_, nome), byte, permessi);
 }
 
@@ -424,8 +422,8 @@ Fatto sostituisci(const std::string& percorso, std::string_view byte, Permessi) 
     return scriviEMuovi(bersaglio, byte, true, mantenuti ? mantenuti : FILE_ATTRIBUTE_NORMAL);
 }
 
-Fatto copiaSeManca(const std::string& origine, const std::string& destinazione,
-                   std::size_t limite, Permessi) {
+Fatto copiaSeManca(const std::string& origine, const std::string& destinazione, std::size_t limite,
+                   Permessi) {
     auto byte = leggiTutto(origine, limite);
     if (!byte)
         return byte.errore();

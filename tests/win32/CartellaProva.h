@@ -19,12 +19,13 @@ class CartellaProva {
 public:
     CartellaProva() {
         static std::atomic<int> numero{0};
-        percorso_ = std::filesystem::temp_directory_path() /
-                    (u8"pulsiero prova è " + std::u8string(reinterpret_cast<const char8_t*>(
-                                                 std::to_string(GetCurrentProcessId()).c_str())) +
-                     u8"-" +
-                     std::u8string(reinterpret_cast<const char8_t*>(
-                         std::to_string(numero++).c_str())));
+        percorso_ =
+            std::filesystem::temp_directory_path() /
+            (u8"pulsiero prova è " +
+             std::u8string(
+                 reinterpret_cast<const char8_t*>(std::to_string(GetCurrentProcessId()).c_str())) +
+             u8"-" +
+             std::u8string(reinterpret_cast<const char8_t*>(std::to_string(numero++).c_str())));
         std::filesystem::remove_all(percorso_);
         std::filesystem::create_directories(percorso_);
     }

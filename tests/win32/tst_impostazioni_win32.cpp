@@ -15,7 +15,7 @@ using prova::CartellaProva;
 namespace {
 
 struct Disposizione {
-    bool accanto = false;         // Pulsiero.ini beside Pulsiero.exe
+    bool accanto = false; // Pulsiero.ini beside Pulsiero.exe
     bool accantoSolaLettura = false;
     bool accantoCartella = false; // a folder named Pulsiero.ini beside the executable
     bool utente = false;          // the user's pulsiero.ini
@@ -39,8 +39,8 @@ Scelta scegli(const CartellaProva& cartella, const Disposizione& d) {
     if (d.utente)
         prova::scrivi(utente / u8"pulsiero.ini", "[Server]\r\nPorta=300\r\n");
 
-    const auto scelta = win::scegliImpostazioni((programma / u8"Pulsiero.exe").wstring(),
-                                                utente.wstring());
+    const auto scelta =
+        win::scegliImpostazioni((programma / u8"Pulsiero.exe").wstring(), utente.wstring());
     if (scelta.percorso == accanto.wstring() && scelta.seme.empty())
         return Scelta::Accanto;
     EXPECT_EQ(scelta.percorso, (utente / u8"pulsiero.ini").wstring());

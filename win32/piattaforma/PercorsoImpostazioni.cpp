@@ -30,9 +30,9 @@ bool eFile(const std::wstring& percorso) {
 }
 
 bool apribile(const std::wstring& percorso, DWORD accesso) {
-    const HANDLE file =
-        CreateFileW(percorso.c_str(), accesso, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(percorso.c_str(), accesso,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(file);
