@@ -13,3 +13,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The released programs without the symbols and debug sections of the static libraries.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
+set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
