@@ -89,6 +89,7 @@ void Frm_About::posiziona() {
         MoveWindow(GetDlgItem(hwnd_, p.id), r.left, r.top, r.right - r.left, r.bottom - r.top,
                    TRUE);
     }
+    allargaEMail(dpi);
     const auto font = [this](int id, HFONT f) {
         SendDlgItemMessageW(hwnd_, id, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
     };
@@ -98,6 +99,23 @@ void Frm_About::posiziona() {
     font(IDC_Lab_Warning, fontTesto_.get());
     font(IDC_Lab_EMail, sottolineato_ ? fontLink_.get() : fontTesto_.get());
     font(IDC_cmdOK, fontTesto_.get());
+}
+
+// The address is the build's own: the label grows to show all of it, within the link's area.
+void Frm_About::allargaEMail(UINT dpi) {
+    const HWND label = GetDlgItem(hwnd_, IDC_Lab_EMail);
+    std::wstring testo(metadati::kEmail);
+    const HDC dc = GetDC(label);
+    const HGDIOBJ prima = SelectObject(dc, fontLink_.get());
+    SIZE misura{};
+    GetTextExtentPoint32W(dc, testo.c_str(), static_cast<int>(testo.size()), &misura);
+    SelectObject(dc, prima);
+    ReleaseDC(label, dc);
+    const RECT r = scala(kEMail, dpi);
+    const int massima = scala(kEMailArea.right, dpi) - r.left;
+    const int larghezza = std::clamp<int>(misura.cx + scala(2, dpi), r.right - r.left, massima);
+    MoveWindow(label, r.left, r.top, larghezza, r.bottom - r.top, TRUE);
+    emailDestra_ = r.left + larghezza;
 }
 
 void Frm_About::mostra() {
@@ -178,7 +196,8 @@ INT_PTR Frm_About::onColoreStatico(HDC dc, HWND controllo) {
 // The link underlines under the pointer; the area round it takes the underline away.
 void Frm_About::onMouseMove(int x, int y) {
     const UINT dpi = dpiDi(hwnd_);
-    const RECT link = scala(kEMail, dpi);
+    RECT link = scala(kEMail, dpi);
+    link.right = emailDestra_;
     const RECT area = scala(kEMailArea, dpi);
     if (PtInRect(&link, POINT{x, y}))
         sottolineaEMail(true);
@@ -188,7 +207,8 @@ void Frm_About::onMouseMove(int x, int y) {
 
 // A click is a left press and release both on the link.
 void Frm_About::onClick(bool giu, int x, int y) {
-    const RECT link = scala(kEMail, dpiDi(hwnd_));
+    RECT link = scala(kEMail, dpiDi(hwnd_));
+    link.right = emailDestra_;
     const bool sulLink = PtInRect(&link, POINT{x, y});
     if (giu) {
         premutoSullEMail_ = sulLink;

@@ -37,6 +37,7 @@ private:
     void onClick(bool giu, int x, int y);
     INT_PTR onColoreStatico(HDC dc, HWND controllo);
     void sottolineaEMail(bool sottolineato);
+    void allargaEMail(UINT dpi);
     void cmdOK_Click();
 
     HWND proprietaria_;
@@ -44,6 +45,7 @@ private:
     Icona icona_;
     Immagine Img_Logo_;
     Font fontNome_, fontVersione_, fontCopy_, fontTesto_, fontLink_;
+    int emailDestra_ = 0; // the link label's right edge, in client pixels
     bool sottolineato_ = false;
     bool premutoSullEMail_ = false;
     std::function<void()> chiuso_;

@@ -13,6 +13,7 @@
 #include "win32/risorse/risorse.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <vector>
 
@@ -118,6 +119,8 @@ BOOL Frm_Configurazione::onInitDialog(HWND h, HWND, LPARAM) {
     SendMessageW(h, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icona_.get()));
     SendMessageW(h, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icona_.get()));
     const HWND tab = GetDlgItem(h, IDC_SSTab);
+    // The classic tab body has the dialog's colour, as the labels on it do.
+    SetWindowTheme(tab, L"", L"");
     const UINT pagine[] = {IDS_PAGINA_PULSIERO, IDS_PAGINA_RICEVITORE, IDS_PAGINA_CODIFICA};
     for (int i = 0; i < 3; ++i) {
         std::wstring titolo = Testo(pagine[i]);
