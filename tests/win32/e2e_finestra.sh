@@ -188,6 +188,22 @@ xdotool mousemove --window "$M" 30 $((h - 10)) click 1 # the last entry: "Fine p
 attendi 20 terminato || fallito "\"Fine programma\" non termina"
 test -z "$(icona)" || fallito "l'icona resta dopo la fine"
 
+echo "riga: con l'avvio automatico parte nascosto; l'icona lo mostra, la spunta segue il registro"
+wine reg add "$chiave_run" /v pulsiero /t REG_SZ /d "\"Z:${cartella//\//\\}\\pulsiero.exe\"" /f >/dev/null 2>&1
+# Started directly: the wrapper's wineboot would start the Run value's copy as well.
+WINEPREFIX=$prefix WINEDEBUG=-all command wine "$cartella/pulsiero.exe" >/dev/null 2>&1 &
+pid_app=$!
+attendi 60 c_e icona || fallito "l'icona non entra nell'area di notifica"
+non_c_e finestra || fallito "la finestra si mostra con l'avvio automatico"
+xdotool mousemove --window "$(icona)" 8 8 click 1
+attendi 20 c_e finestra || fallito "un clic sull'icona non mostra la finestra"
+W=$(finestra)
+attendi 10 attiva Pulsiero || fallito "la finestra mostrata non prende il fuoco"
+opzioni 0 # ticked at start from the registry: this click removes the value
+attendi 10 non_c_e run || fallito "la spunta non seguiva il registro"
+xdotool key ctrl+x
+attendi 20 terminato || fallito "Ctrl+X non termina"
+
 echo "righe: --tasto e i suoi stati di uscita"
 stato() {
   set +e

@@ -5,7 +5,7 @@
 namespace pulsiero::win {
 
 // The shortcut "Pulsiero.lnk" in a folder (the user's desktop), starting the executable with
-// its options.
+// its options. A shortcut of that name that starts another program is never replaced or removed.
 class CollegamentoDesktop {
 public:
     CollegamentoDesktop(std::wstring cartella, std::wstring eseguibile, std::wstring argomenti);
@@ -18,6 +18,8 @@ public:
     bool elimina() const;
 
 private:
+    bool altrui() const;
+
     std::wstring cartella_;
     std::wstring eseguibile_;
     std::wstring argomenti_;
