@@ -15,11 +15,10 @@ HANDLE uscita(DWORD quale) {
     if (h && h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_UNKNOWN)
         return h;
     // One handle for the run, shared by both: the process ends with it.
-    static const HANDLE console =
-        AttachConsole(ATTACH_PARENT_PROCESS)
-            ? CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                          nullptr)
-            : nullptr;
+    static const HANDLE console = AttachConsole(ATTACH_PARENT_PROCESS)
+                                      ? CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE,
+                                                    nullptr, OPEN_EXISTING, 0, nullptr)
+                                      : nullptr;
     return console;
 }
 

@@ -4,8 +4,8 @@
 #include "win32/piattaforma/Testi.h"
 #include "win32/risorse/risorse.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 namespace pulsiero::win {
 

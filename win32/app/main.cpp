@@ -39,9 +39,8 @@ std::wstring fileImpostazioni(const RigaDiComando& riga) {
 int senzaFinestra(const RigaDiComando& riga) {
     switch (riga.azione) {
     case RigaDiComando::Azione::Aiuto:
-        scriviOutput(Testo(IDS_RIGA_AIUTO, riga.impostazioni.empty()
-                                               ? scegliImpostazioni().percorso
-                                               : riga.impostazioni));
+        scriviOutput(Testo(IDS_RIGA_AIUTO, riga.impostazioni.empty() ? scegliImpostazioni().percorso
+                                                                     : riga.impostazioni));
         return 0;
     case RigaDiComando::Azione::Versione:
         scriviOutput(Testo(IDS_RIGA_VERSIONE,
@@ -83,8 +82,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                          ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controlli);
     Frm_Pulsiero finestra({fileImpostazioni(riga), percorsoEseguibile(), nomeBaseEseguibile(),
-                           CollegamentoDesktop::cartellaPredefinita(),
-                           riga.argomentiDelleVoci()});
+                           CollegamentoDesktop::cartellaPredefinita(), riga.argomentiDelleVoci()});
     if (!finestra.Form_Load())
         return 1;
     return cicloMessaggi(finestra);

@@ -5,8 +5,8 @@ namespace pulsiero::win {
 UINT dpiDi(HWND finestra) {
     // Windows 10's per-monitor answer, looked up so the program still starts on older systems.
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     if (getDpi)
         if (const UINT dpi = getDpi(finestra))
             return dpi;
@@ -20,7 +20,8 @@ HFONT fontMessaggi(UINT dpi) {
     NONCLIENTMETRICSW metriche{};
     metriche.cbSize = sizeof metriche;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metriche, &metriche, 0);
-    metriche.lfMessageFont.lfHeight = MulDiv(metriche.lfMessageFont.lfHeight, static_cast<int>(dpi), 96);
+    metriche.lfMessageFont.lfHeight =
+        MulDiv(metriche.lfMessageFont.lfHeight, static_cast<int>(dpi), 96);
     return CreateFontIndirectW(&metriche.lfMessageFont);
 }
 

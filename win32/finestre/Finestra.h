@@ -7,8 +7,7 @@ namespace pulsiero::win {
 
 // The thin window procedure of a window class T: the object pointer travels in the creation
 // parameter, is kept in the window at WM_NCCREATE, and every message goes to T::gestisci.
-template <typename T>
-LRESULT CALLBACK proceduraFinestra(HWND h, UINT m, WPARAM w, LPARAM l) {
+template <typename T> LRESULT CALLBACK proceduraFinestra(HWND h, UINT m, WPARAM w, LPARAM l) {
     if (m == WM_NCCREATE) {
         auto* self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
         SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
@@ -20,8 +19,7 @@ LRESULT CALLBACK proceduraFinestra(HWND h, UINT m, WPARAM w, LPARAM l) {
 
 // The same for a dialog: the pointer arrives with WM_INITDIALOG; T::gestisci answers as a
 // dialog procedure does (TRUE when it handled the message).
-template <typename T>
-INT_PTR CALLBACK proceduraDialogo(HWND h, UINT m, WPARAM w, LPARAM l) {
+template <typename T> INT_PTR CALLBACK proceduraDialogo(HWND h, UINT m, WPARAM w, LPARAM l) {
     if (m == WM_INITDIALOG) {
         auto* self = reinterpret_cast<T*>(l);
         SetWindowLongPtrW(h, DWLP_USER, reinterpret_cast<LONG_PTR>(self));

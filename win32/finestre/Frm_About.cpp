@@ -25,9 +25,9 @@ struct Posto {
     RECT r;
 };
 constexpr Posto kPosti[] = {
-    {IDC_cmdOK, {320, 190, 404, 213}},      {IDC_Lab_EMail, kEMail},
-    {IDC_Lab_copy, {0, 85, 417, 104}},      {IDC_lblVersion, {0, 48, 414, 64}},
-    {IDC_lblProductName, {0, 8, 409, 57}},  {IDC_Lab_Warning, {8, 120, 305, 201}},
+    {IDC_cmdOK, {320, 190, 404, 213}},     {IDC_Lab_EMail, kEMail},
+    {IDC_Lab_copy, {0, 85, 417, 104}},     {IDC_lblVersion, {0, 48, 414, 64}},
+    {IDC_lblProductName, {0, 8, 409, 57}}, {IDC_Lab_Warning, {8, 120, 305, 201}},
 };
 
 HFONT arial(double punti, bool grassetto, bool sottolineato, UINT dpi) {
@@ -63,10 +63,10 @@ Frm_About::~Frm_About() {
 void Frm_About::Form_Load() {
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icona_.get()));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icona_.get()));
-    SetDlgItemTextW(hwnd_, IDC_lblVersion,
-                    testoVersione(metadati::kVersioneMaggiore, metadati::kVersioneMinore,
-                                  metadati::kRevisione)
-                        .c_str());
+    SetDlgItemTextW(
+        hwnd_, IDC_lblVersion,
+        testoVersione(metadati::kVersioneMaggiore, metadati::kVersioneMinore, metadati::kRevisione)
+            .c_str());
     SetDlgItemTextW(hwnd_, IDC_lblProductName, metadati::kTitolo);
     SetDlgItemTextW(hwnd_, IDC_Lab_copy,
                     (std::wstring(metadati::kCopyright) + L" - " + Testo(IDS_DIRITTI)).c_str());

@@ -72,11 +72,16 @@ struct Suggerimento {
     UINT testo;
 };
 constexpr Suggerimento kSuggerimenti[] = {
-    {IDC_Txt_NomePul0, IDS_TIP_NOME},          {IDC_Txt_NomePul0 + 1, IDS_TIP_TASTO1},
-    {IDC_Txt_NomePul0 + 2, IDS_TIP_TASTO1 + 1}, {IDC_Txt_NomePul0 + 3, IDS_TIP_TASTO1 + 2},
-    {IDC_Txt_NomePul0 + 4, IDS_TIP_TASTO1 + 3}, {IDC_Txt_NomePul0 + 5, IDS_TIP_SUONO},
-    {IDC_Txt_IP, IDS_TIP_IP},                  {IDC_Txt_Porta, IDS_TIP_PORTA},
-    {IDC_Txt_NumeroD, IDS_TIP_NUMEROD},        {IDC_Txt_NumeroT, IDS_TIP_NUMEROT},
+    {IDC_Txt_NomePul0, IDS_TIP_NOME},
+    {IDC_Txt_NomePul0 + 1, IDS_TIP_TASTO1},
+    {IDC_Txt_NomePul0 + 2, IDS_TIP_TASTO1 + 1},
+    {IDC_Txt_NomePul0 + 3, IDS_TIP_TASTO1 + 2},
+    {IDC_Txt_NomePul0 + 4, IDS_TIP_TASTO1 + 3},
+    {IDC_Txt_NomePul0 + 5, IDS_TIP_SUONO},
+    {IDC_Txt_IP, IDS_TIP_IP},
+    {IDC_Txt_Porta, IDS_TIP_PORTA},
+    {IDC_Txt_NumeroD, IDS_TIP_NUMEROD},
+    {IDC_Txt_NumeroT, IDS_TIP_NUMEROT},
     {IDC_Cmd_Reset, IDS_TIP_RESET},
 };
 
@@ -103,8 +108,8 @@ void correggiPorta(HWND casella) {
 Frm_Configurazione::Frm_Configurazione(Configurazione& configurazione, HWND proprietaria)
     : configurazione_(configurazione), proprietaria_(proprietaria),
       icona_(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                           MAKEINTRESOURCEW(IDI_CONFIGURAZIONE), IMAGE_ICON, 0,
-                                           0, LR_DEFAULTSIZE))) {
+                                           MAKEINTRESOURCEW(IDI_CONFIGURAZIONE), IMAGE_ICON, 0, 0,
+                                           LR_DEFAULTSIZE))) {
     CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_Frm_Configurazione),
                        proprietaria, proceduraDialogo<Frm_Configurazione>,
                        reinterpret_cast<LPARAM>(this));
@@ -138,8 +143,7 @@ BOOL Frm_Configurazione::onInitDialog(HWND h, HWND, LPARAM) {
     regoleCasella(GetDlgItem(h, IDC_Txt_Porta), GetDlgItem(h, IDC_Txt_IP), kPortaMassima);
     regoleCasella(GetDlgItem(h, IDC_Txt_NumeroD), GetDlgItem(h, IDC_Txt_NumeroT),
                   kRicevitoreMassimo);
-    regoleCasella(GetDlgItem(h, IDC_Txt_NumeroT), GetDlgItem(h, IDC_Txt_NumeroD),
-                  kPulsieroMassimo);
+    regoleCasella(GetDlgItem(h, IDC_Txt_NumeroT), GetDlgItem(h, IDC_Txt_NumeroD), kPulsieroMassimo);
     creaTooltip();
     posiziona();
     mostraPagina(0);
@@ -209,8 +213,8 @@ bool Frm_Configurazione::preTraduci(MSG& msg) {
     // Ctrl+Tab and Ctrl+PgDn turn the page forwards, with Shift or PgUp backwards.
     if (msg.message == WM_KEYDOWN && GetKeyState(VK_CONTROL) < 0 &&
         (msg.wParam == VK_TAB || msg.wParam == VK_NEXT || msg.wParam == VK_PRIOR)) {
-        const bool indietro = msg.wParam == VK_PRIOR ||
-                              (msg.wParam == VK_TAB && GetKeyState(VK_SHIFT) < 0);
+        const bool indietro =
+            msg.wParam == VK_PRIOR || (msg.wParam == VK_TAB && GetKeyState(VK_SHIFT) < 0);
         const int attuale =
             static_cast<int>(SendDlgItemMessageW(hwnd_, IDC_SSTab, TCM_GETCURSEL, 0, 0));
         mostraPagina((attuale + (indietro ? 2 : 1)) % 3);
@@ -259,8 +263,9 @@ LRESULT Frm_Configurazione::onNotify(HWND, int id, NMHDR* nm) {
 void Frm_Configurazione::Form_QueryUnload() {
     if (!SalvaConfigurazione()) {
         // The edits stay in the open dialog; the next close tries again.
-        Messaggi::mostra(hwnd_, {Avviso::Tipo::Attenzione, Testo(IDS_TITOLO_CONFIGURAZIONE),
-                                 Testo(IDS_CONFIGURAZIONE_NON_SALVATA, configurazione_.percorso())});
+        Messaggi::mostra(hwnd_,
+                         {Avviso::Tipo::Attenzione, Testo(IDS_TITOLO_CONFIGURAZIONE),
+                          Testo(IDS_CONFIGURAZIONE_NON_SALVATA, configurazione_.percorso())});
         return;
     }
     configurazione_.CaricaConfigurazione(false);

@@ -37,8 +37,8 @@ int tastoDaTastiera(UINT vk) {
 }
 
 bool conModificatori() {
-    return GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 ||
-           GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0;
+    return GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_LWIN) < 0 ||
+           GetKeyState(VK_RWIN) < 0;
 }
 
 // The program's icon, as the executable carries it.
@@ -54,8 +54,8 @@ void iconeProgramma(const std::wstring& eseguibile, Icona& grande, Icona& piccol
 
 Frm_Pulsiero::Frm_Pulsiero(Ambiente ambiente)
     : ambiente_(std::move(ambiente)),
-      acceleratori_(LoadAcceleratorsW(GetModuleHandleW(nullptr),
-                                      MAKEINTRESOURCEW(IDR_ACCELERATORI))),
+      acceleratori_(
+          LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORI))),
       configurazione_(ambiente_.percorsoIni), trasmettitore_(configurazione_),
       avvioAutomatico_(ambiente_.nomeBase,
                        AvvioAutomatico::comandoPer(ambiente_.eseguibile, ambiente_.argomenti)),
@@ -179,13 +179,17 @@ LRESULT Frm_Pulsiero::gestisci(HWND h, UINT m, WPARAM wParam, LPARAM lParam) {
     case WM_MBUTTONDOWN:
         onButtonDown(h, FALSE, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam),
                      static_cast<UINT>(wParam),
-                     m == WM_LBUTTONDOWN ? 1 : m == WM_RBUTTONDOWN ? 2 : 3);
+                     m == WM_LBUTTONDOWN   ? 1
+                     : m == WM_RBUTTONDOWN ? 2
+                                           : 3);
         return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
         onButtonUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam),
-                   m == WM_LBUTTONUP ? 1 : m == WM_RBUTTONUP ? 2 : 3);
+                   m == WM_LBUTTONUP   ? 1
+                   : m == WM_RBUTTONUP ? 2
+                                       : 3);
         return 0;
     case WM_CAPTURECHANGED:
     case WM_KILLFOCUS:
@@ -503,8 +507,8 @@ void Frm_Pulsiero::AttivaAvvioAuto() {
         spuntaAvvioAuto(true);
         return;
     }
-    mostraAvviso({Avviso::Tipo::Attenzione, Testo(IDS_TITOLO_PULSIERO),
-                  Testo(IDS_AVVIO_NON_INSERITO)});
+    mostraAvviso(
+        {Avviso::Tipo::Attenzione, Testo(IDS_TITOLO_PULSIERO), Testo(IDS_AVVIO_NON_INSERITO)});
 }
 
 void Frm_Pulsiero::DisattivaAvvioAuto() {

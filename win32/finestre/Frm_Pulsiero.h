@@ -110,8 +110,8 @@ private:
     std::array<COLORREF, 4> coloreContorno_{};
     int contornoVisibile_ = -1; // the one outline shown, -1 for none
     bool invioVisibile_ = false;
-    int tastoPremuto_ = -1;     // key held with the mouse (captured) or the keyboard
-    int bottonePremuto_ = 0;    // 1 left, 2 right, 3 middle, 4 keyboard
+    int tastoPremuto_ = -1;  // key held with the mouse (captured) or the keyboard
+    int bottonePremuto_ = 0; // 1 left, 2 right, 3 middle, 4 keyboard
     bool caricamento_ = false;
     bool finito_ = false;
 };

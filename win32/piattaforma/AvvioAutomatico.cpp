@@ -31,8 +31,9 @@ std::wstring AvvioAutomatico::comandoPer(const std::wstring& eseguibile,
 bool AvvioAutomatico::LeggiAvvioAuto() const {
     DWORD tipo = 0;
     DWORD byte = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kChiaveRun, nomeValore_.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                     &tipo, nullptr, &byte) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, kChiaveRun, nomeValore_.c_str(),
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &tipo, nullptr,
+                     &byte) != ERROR_SUCCESS)
         return false;
     // The size counts the terminating zero: an empty text is two bytes.
     return byte > sizeof(wchar_t);

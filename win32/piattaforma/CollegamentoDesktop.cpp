@@ -41,8 +41,7 @@ bool CollegamentoDesktop::altrui() const {
     ComPtr<IShellLinkW> link;
     ComPtr<IPersistFile> file;
     wchar_t destinazione[MAX_PATH] = L"";
-    if (!nuovoLink(link) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, file.indirizzo())) ||
+    if (!nuovoLink(link) || FAILED(link->QueryInterface(IID_IPersistFile, file.indirizzo())) ||
         FAILED(file->Load(percorso().c_str(), STGM_READ)) ||
         FAILED(link->GetPath(destinazione, MAX_PATH, nullptr, 0)))
         return true;

@@ -1,8 +1,8 @@
 #include "win32/piattaforma/Configurazione.h"
 
-#include "win32/risorse/risorse.h"
 #include "win32/piattaforma/Testi.h"
 #include "win32/piattaforma/Utf16.h"
+#include "win32/risorse/risorse.h"
 
 namespace pulsiero::win {
 

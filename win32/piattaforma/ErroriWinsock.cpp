@@ -11,13 +11,13 @@ namespace {
 
 std::wstring testoDiSistema(int numero) {
     wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(numero), 0,
-                                   reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(numero), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     std::wstring testo(buffer ? buffer : L"", n);
     LocalFree(buffer);
-    while (!testo.empty() && (testo.back() == L'\n' || testo.back() == L'\r' || testo.back() == L' '))
+    while (!testo.empty() &&
+           (testo.back() == L'\n' || testo.back() == L'\r' || testo.back() == L' '))
         testo.pop_back();
     return testo;
 }
@@ -26,8 +26,8 @@ std::wstring testoDiSistema(int numero) {
 
 ErroreSocket erroreSocket(int numero) {
     // The program's own descriptions are string resources numbered after the error.
-    std::wstring descrizione = numero >= 10000 && numero < 12000 ? Testo(static_cast<UINT>(numero))
-                                                                   : std::wstring();
+    std::wstring descrizione =
+        numero >= 10000 && numero < 12000 ? Testo(static_cast<UINT>(numero)) : std::wstring();
     if (descrizione.empty())
         descrizione = testoDiSistema(numero);
     if (descrizione.empty())

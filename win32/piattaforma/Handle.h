@@ -1,8 +1,8 @@
 #pragma once
 
-#include <winsock2.h>
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
+#include <winsock2.h>
 
 #include <memory>
 #include <type_traits>
@@ -11,12 +11,8 @@
 namespace pulsiero::win {
 
 // Each kind of handle owned once, released by its own function whatever the path out.
-template <auto Rilascia>
-struct Rilascio {
-    template <typename H>
-    void operator()(H h) const noexcept {
-        Rilascia(h);
-    }
+template <auto Rilascia> struct Rilascio {
+    template <typename H> void operator()(H h) const noexcept { Rilascia(h); }
 };
 
 template <typename H, auto Rilascia>
@@ -68,8 +64,7 @@ private:
 };
 
 // A COM interface pointer, released once.
-template <typename T>
-class ComPtr {
+template <typename T> class ComPtr {
 public:
     ComPtr() = default;
     ComPtr(const ComPtr&) = delete;

@@ -24,10 +24,10 @@ HMENU CreaMenuTray() {
 } // namespace
 
 std::wstring IconaTray::tooltip() {
-    const std::wstring testo = std::wstring(metadati::kTitolo) + L' ' +
-                               std::to_wstring(metadati::kVersioneMaggiore) + L'.' +
-                               std::to_wstring(metadati::kVersioneMinore) +
-                               std::to_wstring(metadati::kRevisione) + L" - " + metadati::kCopyright;
+    const std::wstring testo =
+        std::wstring(metadati::kTitolo) + L' ' + std::to_wstring(metadati::kVersioneMaggiore) +
+        L'.' + std::to_wstring(metadati::kVersioneMinore) + std::to_wstring(metadati::kRevisione) +
+        L" - " + metadati::kCopyright;
     return testo.substr(0, kLunghezzaMassimaTooltip);
 }
 
@@ -92,9 +92,9 @@ void IconaTray::MostraMenuTray() {
     GetCursorPos(&punto);
     // Without the foreground the menu would not close when the user clicks elsewhere.
     SetForegroundWindow(proprietaria_);
-    const UINT scelta = static_cast<UINT>(TrackPopupMenuEx(
-        menu_.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, punto.x, punto.y,
-        proprietaria_, nullptr));
+    const UINT scelta = static_cast<UINT>(
+        TrackPopupMenuEx(menu_.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, punto.x,
+                         punto.y, proprietaria_, nullptr));
     PostMessageW(proprietaria_, WM_NULL, 0, 0);
     if (scelta == kIdApri && apri_)
         apri_();

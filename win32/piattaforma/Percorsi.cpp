@@ -7,8 +7,8 @@ namespace pulsiero::win {
 std::wstring percorsoEseguibile() {
     std::wstring percorso(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, percorso.data(),
-                                           static_cast<DWORD>(percorso.size()));
+        const DWORD n =
+            GetModuleFileNameW(nullptr, percorso.data(), static_cast<DWORD>(percorso.size()));
         if (n < percorso.size()) {
             percorso.resize(n);
             return percorso;

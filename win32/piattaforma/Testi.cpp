@@ -13,7 +13,8 @@ std::wstring Testo(UINT id, const std::wstring& primo, const std::wstring& secon
     // One pass, so an argument that itself holds "%2" is not replaced again.
     std::wstring risultato;
     for (std::size_t i = 0; i < testo.size(); ++i) {
-        if (testo[i] == L'%' && i + 1 < testo.size() && (testo[i + 1] == L'1' || testo[i + 1] == L'2')) {
+        if (testo[i] == L'%' && i + 1 < testo.size() &&
+            (testo[i + 1] == L'1' || testo[i + 1] == L'2')) {
             risultato += testo[i + 1] == L'1' ? primo : secondo;
             ++i;
         } else {

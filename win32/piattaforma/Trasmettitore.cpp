@@ -136,7 +136,8 @@ bool Trasmettitore::avviaConnessione(const std::string& host, const std::string&
         Winsock_Error(WSAGetLastError());
         return false;
     }
-    if (::connect(socket_.get(), indirizzi->ai_addr, static_cast<int>(indirizzi->ai_addrlen)) == 0 ||
+    if (::connect(socket_.get(), indirizzi->ai_addr, static_cast<int>(indirizzi->ai_addrlen)) ==
+            0 ||
         WSAGetLastError() == WSAEWOULDBLOCK)
         return true;
     Winsock_Error(WSAGetLastError());

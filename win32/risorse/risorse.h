@@ -17,9 +17,9 @@
 // Frm_Configurazione
 #define IDD_Frm_Configurazione 200
 #define IDC_SSTab 201
-#define IDC_Txt_NomePul0 210 /* to 215 */
+#define IDC_Txt_NomePul0 210  /* to 215 */
 #define IDC_Lab_Pulsiero0 220 /* to 225 */
-#define IDC_Lin_Pul0 230     /* to 233 */
+#define IDC_Lin_Pul0 230      /* to 233 */
 #define IDC_Lab_Server0 240
 #define IDC_Lab_Server1 241
 #define IDC_Txt_IP 242
