@@ -1,8 +1,10 @@
 #pragma once
 
-#include <objbase.h>
-#include <windows.h>
 #include <winsock2.h>
+
+#include <windows.h>
+
+#include <objbase.h>
 
 #include <memory>
 #include <type_traits>

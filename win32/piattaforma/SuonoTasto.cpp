@@ -3,9 +3,10 @@
 #include "win32/piattaforma/Percorsi.h"
 #include "win32/piattaforma/Utf16.h"
 
+#include <windows.h>
+
 #include <mmsystem.h>
 #include <shlwapi.h>
-#include <windows.h>
 
 namespace pulsiero::win {
 
