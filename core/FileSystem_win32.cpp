@@ -183,8 +183,11 @@ Esito<std::string> leggiAperto(HANDLE h, const std::string& percorso, std::size_
 // no other writer picks at the same moment; created exclusively all the same.
 std::string nomeTemporaneo(std::string_view nome) {
     static std::atomic<unsigned> contatore{0};
-    return "." + std::string(nome) + ".pulsiero-" + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(contatore++) + "-" + std::to_string(GetTickCount64() % 1000000007);
+    std::string temporaneo(".");
+    temporaneo.append(nome).append(".pulsiero-");
+    temporaneo.append(std::to_string(GetCurrentProcessId())).append("-");
+    temporaneo.append(std::to_string(contatore++)).append("-");
+    return temporaneo.append(std::to_string(GetTickCount64() % 1000000007));
 }
 
 // A scanner or an indexer may hold a file for a moment: a rename refused for sharing is tried
@@ -239,9 +242,8 @@ Fatto scriviEMuovi(const std::string& destinazione, std::string_view byte, bool 
 
 // A path through a symbolic link or a junction: the file it leads to.
 std::string percorsoReale(const std::string& percorso) {
-    const DWORD attributi = GetFileAttributesW(largo(percorso).c_str());
-    if (attributi == INVALID_FILE_ATTRIBUTES || !(attributi & FILE_ATTRIBUTE_REPARSE_POINT))
-        return percorso;
+    // Opened (following any link) and asked its final name: the attribute of a link is not
+    // reliable on every file system.
     Maniglia h(CreateFileW(largo(percorso).c_str(), 0, kCondivisione, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h)
@@ -257,6 +259,11 @@ std::string percorsoReale(const std::string& percorso) {
     if (n == 0 || n >= finale.size())
         return percorso;
     finale.resize(n);
+    // Without the "\\?\" prefix, so that the callers' paths built from it accept '/' too.
+    if (finale.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        finale = L"\\\\" + finale.substr(8);
+    else if (finale.rfind(L"\\\\?\\", 0) == 0)
+        finale.erase(0, 4);
     return stretto(finale);
 }
 

@@ -63,19 +63,27 @@ sodio() {
   src=$(find "$out/sodium" -maxdepth 1 -type d -name 'libsodium-*' | head -n1)
   if [ -z "$src" ]; then
     sorgenti_debian
-    (cd "$out/sodium" && apt-get source -qq libsodium >/dev/null 2>&1)
+    (cd "$out/sodium" && apt-get source -qq libsodium >/dev/null)
     src=$(find "$out/sodium" -maxdepth 1 -type d -name 'libsodium-*' | head -n1)
-    (cd "$src" && autoreconf -fi >/dev/null 2>&1)
+    [ -n "$src" ] || { echo "apt-get source libsodium non riuscito" >&2; exit 1; }
   fi
-  rm -rf "$out/sodium/build-$arch"
-  mkdir -p "$out/sodium/build-$arch"
-  (
-    cd "$out/sodium/build-$arch"
-    "$src/configure" -q --host="$arch-w64-mingw32" --disable-shared --enable-static \
-      --prefix="$prefix" CC="$arch-w64-mingw32-gcc-posix" >/dev/null
-    make -s -j"${JOBS:-$(nproc)}" >/dev/null 2>&1
-    make -s install >/dev/null
-  )
+  # Debian's tarball has no configure script: autotools make it.
+  [ -x "$src/configure" ] || (cd "$src" && autoreconf -fi >/dev/null 2>&1)
+  local cartella=$out/sodium/build-$arch
+  rm -rf "$cartella"
+  mkdir -p "$cartella"
+  if ! (
+    # In a condition set -e does not apply: each step needs the one before.
+    cd "$cartella" &&
+      "$src/configure" --host="$arch-w64-mingw32" --disable-shared --enable-static \
+        --prefix="$prefix" CC="$arch-w64-mingw32-gcc-posix" &&
+      make -j"${JOBS:-$(nproc)}" &&
+      make install
+  ) >"$cartella.log" 2>&1; then
+    tail -n 30 "$cartella.log" >&2
+    echo "libsodium per $arch non compilata: $cartella.log" >&2
+    exit 1
+  fi
 }
 
 installa

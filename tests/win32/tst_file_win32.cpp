@@ -55,7 +55,7 @@ TEST(Blocco, unoPerVoltaEAttesaLimitata) {
 TEST(Blocco, nonUnFileRegolare) {
     CartellaProva cartella;
     std::filesystem::create_directory(cartella / u8"cartella.lock");
-    for (const std::string percorso : {utf8(cartella / u8"cartella.lock"), std::string("NUL")}) {
+    for (const std::string& percorso : {utf8(cartella / u8"cartella.lock"), std::string("NUL")}) {
         const auto blocco = file::Blocco::prendi(percorso, 0ms);
         ASSERT_FALSE(blocco) << percorso;
         EXPECT_EQ(blocco.errore().causa, file::Causa::NonRegolare) << percorso;
@@ -174,4 +174,19 @@ TEST(Percorsi, cartellaENome) {
         EXPECT_EQ(file::cartellaDi(riga.percorso), riga.cartella) << riga.percorso;
         EXPECT_EQ(file::nomeDi(riga.percorso), riga.nome) << riga.percorso;
     }
+}
+
+TEST(Sostituisci, attraversoUnCollegamento) {
+    CartellaProva cartella;
+    const auto vero = cartella / u8"vero.ini";
+    const auto collegamento = cartella / u8"collegamento.ini";
+    prova::scrivi(vero, "Passo=1");
+    // Wine 8 answers success without making the link; Windows without developer mode refuses.
+    if (!CreateSymbolicLinkW(collegamento.c_str(), vero.c_str(),
+                             SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ||
+        attributi(collegamento) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "collegamenti simbolici non disponibili";
+    ASSERT_TRUE(file::sostituisci(utf8(collegamento), "Passo=2"));
+    EXPECT_EQ(prova::contenuto(vero), "Passo=2");
+    EXPECT_TRUE(attributi(collegamento) & FILE_ATTRIBUTE_REPARSE_POINT);
 }
