@@ -20,8 +20,12 @@ HFONT fontMessaggi(UINT dpi) {
     NONCLIENTMETRICSW metriche{};
     metriche.cbSize = sizeof metriche;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metriche, &metriche, 0);
-    metriche.lfMessageFont.lfHeight =
-        MulDiv(metriche.lfMessageFont.lfHeight, static_cast<int>(dpi), 96);
+    // The system gives the font at its own dpi; the window may be on a monitor with another.
+    const HDC schermo = GetDC(nullptr);
+    const int dpiSistema = GetDeviceCaps(schermo, LOGPIXELSY);
+    ReleaseDC(nullptr, schermo);
+    metriche.lfMessageFont.lfHeight = MulDiv(metriche.lfMessageFont.lfHeight, static_cast<int>(dpi),
+                                             dpiSistema > 0 ? dpiSistema : 96);
     return CreateFontIndirectW(&metriche.lfMessageFont);
 }
 

@@ -124,8 +124,6 @@ BOOL Frm_Configurazione::onInitDialog(HWND h, HWND, LPARAM) {
     SendMessageW(h, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icona_.get()));
     SendMessageW(h, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icona_.get()));
     const HWND tab = GetDlgItem(h, IDC_SSTab);
-    // The classic tab body has the dialog's colour, as the labels on it do.
-    SetWindowTheme(tab, L"", L"");
     const UINT pagine[] = {IDS_PAGINA_PULSIERO, IDS_PAGINA_RICEVITORE, IDS_PAGINA_CODIFICA};
     for (int i = 0; i < 3; ++i) {
         std::wstring titolo = Testo(pagine[i]);
@@ -241,6 +239,14 @@ INT_PTR Frm_Configurazione::gestisci(HWND h, UINT m, WPARAM wParam, LPARAM lPara
     case WM_DPICHANGED:
         posiziona();
         return TRUE;
+    case WM_CTLCOLORSTATIC: {
+        // The labels take the colour of the page they sit on: the window colour on a themed tab
+        // control, the dialog colour on a classic one.
+        const int colore = IsThemeActive() ? COLOR_WINDOW : COLOR_BTNFACE;
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(colore));
+        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(colore));
+    }
     default:
         return FALSE;
     }
