@@ -127,6 +127,18 @@ TEST_F(Trasmissione, ConsegnaLaTramaESalvaIlPasso) {
     EXPECT_NE(prova::contenuto(ini_).find("Passo=1\r\n"), std::string::npos);
 }
 
+// A name is looked up off the window's thread, and each of its addresses is tried in turn:
+// "localhost" may give ::1 first, where this receiver does not listen.
+TEST_F(Trasmissione, UnNomeSiRisolveSenzaFermareLaFinestra) {
+    Ricevitore ricevitore;
+    ricevitore.ascolta();
+    prova::scrivi(ini_, "[Server]\r\nIndirizzo=localhost\r\nPorta=" +
+                            std::to_string(ricevitore.porta()) + "\r\n");
+    const Pressione p = premi(ini_);
+    EXPECT_EQ(p.esito.tipo, EsitoPressione::Tipo::Consegnato);
+    EXPECT_EQ(ricevitore.ricevuto(), "FFFFE7E1F589AFFFFE8");
+}
+
 TEST_F(Trasmissione, UnRifiutoDiceErroreWinsockEPoiAvviso) {
     const int chiusa = Ricevitore().porta(); // bound, then closed: nobody listens there
     impostazioni("Porta=" + std::to_string(chiusa) + "\r\n");

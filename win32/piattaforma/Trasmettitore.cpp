@@ -8,13 +8,17 @@
 
 #include <ws2tcpip.h>
 
+#include <cstring>
+
 #include <chrono>
+#include <thread>
 
 namespace pulsiero::win {
 
 namespace {
 
 constexpr UINT kMessaggioSocket = WM_APP + 1;
+constexpr UINT kMessaggioRisolto = WM_APP + 2;
 constexpr UINT_PTR kTimerScadenza = 1;
 constexpr wchar_t kClasse[] = L"PulsieroTrasmettitore";
 
@@ -23,6 +27,29 @@ std::optional<int> portaValida(const std::string& porta) {
     if (!numero || *numero < 1 || *numero > 65535)
         return std::nullopt;
     return *numero;
+}
+
+// The addresses of a host and port; the getaddrinfo error number when there are none.
+std::variant<int, std::vector<Trasmettitore::Indirizzo>>
+risolvi(const std::string& host, const std::string& porta, int opzioni) {
+    addrinfo richiesta{};
+    richiesta.ai_family = AF_UNSPEC;
+    richiesta.ai_socktype = SOCK_STREAM;
+    richiesta.ai_protocol = IPPROTO_TCP;
+    richiesta.ai_flags = AI_NUMERICSERV | opzioni;
+    addrinfo* lista = nullptr;
+    if (const int errore = getaddrinfo(host.c_str(), porta.c_str(), &richiesta, &lista))
+        return errore;
+    std::vector<Trasmettitore::Indirizzo> indirizzi;
+    for (const addrinfo* a = lista; a; a = a->ai_next) {
+        Trasmettitore::Indirizzo i{};
+        std::memcpy(&i.indirizzo, a->ai_addr, a->ai_addrlen);
+        i.lunghezza = static_cast<int>(a->ai_addrlen);
+        i.famiglia = a->ai_family;
+        indirizzi.push_back(i);
+    }
+    freeaddrinfo(lista);
+    return indirizzi;
 }
 
 HWND creaFinestraMessaggi(void* proprietario) {
@@ -49,6 +76,10 @@ Trasmettitore::Trasmettitore(const Configurazione& configurazione)
 
 Trasmettitore::~Trasmettitore() {
     socket_.reset();
+    // A lookup that finished meanwhile left its answer in the queue.
+    for (MSG msg;
+         PeekMessageW(&msg, finestra_.get(), kMessaggioRisolto, kMessaggioRisolto, PM_REMOVE);)
+        delete reinterpret_cast<Risoluzione*>(msg.lParam);
     SetWindowLongPtrW(finestra_.get(), GWLP_USERDATA, 0);
 }
 
@@ -60,6 +91,10 @@ LRESULT CALLBACK Trasmettitore::procedura(HWND h, UINT m, WPARAM w, LPARAM l) {
         // Events of a socket closed since they were queued are stale.
         if (self->socket_ && static_cast<SOCKET>(w) == self->socket_.get())
             self->onSocket(WSAGETSELECTEVENT(l), WSAGETSELECTERROR(l));
+        return 0;
+    }
+    if (m == kMessaggioRisolto) {
+        self->onRisolto(std::unique_ptr<Risoluzione>(reinterpret_cast<Risoluzione*>(l)));
         return 0;
     }
     if (m == WM_TIMER && w == kTimerScadenza) {
@@ -116,37 +151,73 @@ void Trasmettitore::Img_Pulsante_Click(int indice) {
         concludi(false);
 }
 
-// false when the connection failed at once; its error has been reported.
+// An address is used at once; a host name is looked up on a thread of its own, so a slow name
+// server never holds the window: its answer comes back as a message. false when the connection
+// failed at once; its error has been reported.
 bool Trasmettitore::avviaConnessione(const std::string& host, const std::string& porta) {
-    addrinfo richiesta{};
-    richiesta.ai_family = AF_UNSPEC;
-    richiesta.ai_socktype = SOCK_STREAM;
-    richiesta.ai_protocol = IPPROTO_TCP;
-    richiesta.ai_flags = AI_NUMERICSERV;
-    addrinfo* indirizzi = nullptr;
-    if (const int errore = getaddrinfo(host.c_str(), porta.c_str(), &richiesta, &indirizzi)) {
-        Winsock_Error(errore);
-        return false;
+    auto numerico = risolvi(host, porta, AI_NUMERICHOST);
+    if (auto* indirizzi = std::get_if<std::vector<Indirizzo>>(&numerico)) {
+        indirizzi_ = std::move(*indirizzi);
+        prossimo_ = 0;
+        return connettiProssimo();
     }
-    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> possesso(indirizzi, &freeaddrinfo);
-    socket_.reset(::socket(indirizzi->ai_family, indirizzi->ai_socktype, indirizzi->ai_protocol));
-    // WSAAsyncSelect makes the socket non-blocking: connect returns at once.
-    if (!socket_ || WSAAsyncSelect(socket_.get(), finestra_.get(), kMessaggioSocket,
-                                   FD_CONNECT | FD_WRITE | FD_CLOSE) != 0) {
-        Winsock_Error(WSAGetLastError());
-        return false;
+    const HWND finestra = finestra_.get();
+    const unsigned generazione = generazione_;
+    std::thread([finestra, generazione, host, porta] {
+        auto risposta =
+            std::make_unique<Risoluzione>(Risoluzione{generazione, risolvi(host, porta, 0)});
+        if (PostMessageW(finestra, kMessaggioRisolto, 0, reinterpret_cast<LPARAM>(risposta.get())))
+            risposta.release();
+    }).detach();
+    return true;
+}
+
+void Trasmettitore::onRisolto(std::unique_ptr<Risoluzione> risposta) {
+    // The answer of a press already over (given up, or closed) is dropped.
+    if (!inCorso_ || risposta->generazione != generazione_)
+        return;
+    if (const int* errore = std::get_if<int>(&risposta->esito)) {
+        Winsock_Error(*errore);
+        concludi(false);
+        return;
     }
-    if (::connect(socket_.get(), indirizzi->ai_addr, static_cast<int>(indirizzi->ai_addrlen)) ==
-            0 ||
-        WSAGetLastError() == WSAEWOULDBLOCK)
-        return true;
-    Winsock_Error(WSAGetLastError());
+    indirizzi_ = std::move(std::get<std::vector<Indirizzo>>(risposta->esito));
+    prossimo_ = 0;
+    if (!connettiProssimo())
+        concludi(false);
+}
+
+// Each address of the host in turn ("localhost" may give ::1 before 127.0.0.1): false when none
+// is left to try; the last error has been reported.
+bool Trasmettitore::connettiProssimo() {
+    int errore = WSAEADDRNOTAVAIL;
+    while (prossimo_ < indirizzi_.size()) {
+        const Indirizzo& a = indirizzi_[prossimo_++];
+        socket_.reset(::socket(a.famiglia, SOCK_STREAM, IPPROTO_TCP));
+        // WSAAsyncSelect makes the socket non-blocking: connect returns at once.
+        if (socket_ &&
+            WSAAsyncSelect(socket_.get(), finestra_.get(), kMessaggioSocket,
+                           FD_CONNECT | FD_WRITE | FD_CLOSE) == 0 &&
+            (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&a.indirizzo),
+                       a.lunghezza) == 0 ||
+             WSAGetLastError() == WSAEWOULDBLOCK))
+            return true;
+        errore = WSAGetLastError();
+        socket_.reset();
+    }
+    Winsock_Error(errore);
     return false;
 }
 
 void Trasmettitore::onSocket(WORD evento, WORD errore) {
     if (!inCorso_)
         return;
+    if (errore != 0 && evento == FD_CONNECT && prossimo_ < indirizzi_.size()) {
+        socket_.reset();
+        if (!connettiProssimo())
+            concludi(false);
+        return;
+    }
     if (errore != 0) {
         // A receiver that hangs up once it has the whole frame is no fault of ours.
         const bool consegnato = connesso_ && inviati_ == comando_.size();
@@ -201,6 +272,8 @@ void Trasmettitore::concludi(bool inviato) {
         return;
     inCorso_ = false;
     connesso_ = false;
+    ++generazione_;
+    indirizzi_.clear();
     KillTimer(finestra_.get(), kTimerScadenza);
     // A pending connection is dropped so the next press starts from a closed socket.
     socket_.reset();

@@ -6,9 +6,12 @@
 #include "win32/piattaforma/Handle.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
+#include <variant>
+#include <vector>
 
 namespace pulsiero::win {
 
@@ -55,10 +58,25 @@ public:
     // Ends any connection; a press still under way counts as not delivered.
     void chiudi();
 
+    // One address of the receiver, as the system resolved it.
+    struct Indirizzo {
+        sockaddr_storage indirizzo;
+        int lunghezza;
+        int famiglia;
+    };
+
 private:
+    // A host name's lookup, done on a thread of its own, for the press it was made for.
+    struct Risoluzione {
+        unsigned generazione;
+        std::variant<int, std::vector<Indirizzo>> esito;
+    };
+
     static LRESULT CALLBACK procedura(HWND h, UINT m, WPARAM w, LPARAM l);
     Momento momentoAttuale();
     bool avviaConnessione(const std::string& host, const std::string& porta);
+    void onRisolto(std::unique_ptr<Risoluzione> risposta);
+    bool connettiProssimo();
     void onSocket(WORD evento, WORD errore);
     void inviaResto();
     void Winsock_Error(int numero);
@@ -71,6 +89,9 @@ private:
     Orologio orologio_;
     Messaggio messaggio_;
     Conclusione conclusa_;
+    std::vector<Indirizzo> indirizzi_;
+    std::size_t prossimo_ = 0;
+    unsigned generazione_ = 0; // a new one for each press: late lookups are told apart
     std::string comando_;
     std::size_t inviati_ = 0;
     EsitoPressione esito_;
