@@ -54,7 +54,9 @@ sorgenti_debian() {
   $sudo apt-get update -qq
 }
 
-# libsodium as a static library for each architecture, kept in the build folder.
+# libsodium as a static library for each architecture, kept in the build folder. The minimal
+# build has all the core uses (keyed BLAKE2b, constant-time compare, random bytes) and builds
+# faster.
 sodio() {
   local arch=$1
   local prefix=$out/sodium/$arch
@@ -77,6 +79,7 @@ sodio() {
     # In a condition set -e does not apply: each step needs the one before.
     cd "$cartella" &&
       "$src/configure" --host="$arch-w64-mingw32" --disable-shared --enable-static \
+        --enable-minimal --disable-dependency-tracking \
         --prefix="$prefix" CC="$arch-w64-mingw32-gcc-posix" &&
       make -j"${JOBS:-$(nproc)}" &&
       make install

@@ -7,6 +7,7 @@
 
 #include "core/Frame.h"
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -88,6 +89,23 @@ inline constexpr RigaLettura kLettura[] = {
     {"Windows-1252 read as UTF-8"sv, "[Pulsiero]\r\nnome=Caff\xE8""\r\n"sv, "Pulsiero"sv, "nome"sv, ""sv, "Caff\xC3""\xA8"""sv},
     {"UTF-16 read as UTF-8"sv, "\xFF""\xFE""[\x00""P\x00""u\x00""l\x00""s\x00""i\x00""e\x00""r\x00""o\x00""]\x00""\r\x00""\n\x00""P\x00""a\x00""s\x00""s\x00""o\x00""=\x00""4\x00""1\x00""\r\x00""\n\x00""n\x00""o\x00""m\x00""e\x00""=\x00""C\x00""a\x00""f\x00""f\x00""\xE8""\x00""\r\x00""\n\x00"""sv, "Pulsiero"sv, "nome"sv, ""sv, "Caff\xC3""\xA8"""sv},
     {"first of two sections"sv, "[Pulsiero]\nPasso=1\n[Pulsiero]\nPasso=2\n"sv, "Pulsiero"sv, "Passo"sv, "0"sv, "1"sv},
+};
+
+// autenticazione::tramaAutenticata: keyed BLAKE2b from each build's libsodium.
+struct RigaAutenticata {
+    std::string_view nome;
+    std::string_view chiave;
+    std::string_view trama;
+    std::uint16_t ciclo;
+    std::string_view autenticata;
+};
+inline constexpr RigaAutenticata kAutenticata[] = {
+    {"key 00 to 1F, wrap 0"sv,
+     "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F"sv,
+     "FFFFE7E1F589AFFFFE8"sv, 0, "FFFFE7E1F589AFFFFE8-00007A478D7338B598FB7FCF2181A3541046"sv},
+    {"key all FF, wrap 65535"sv,
+     "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"sv,
+     "FCFC6781D260FF00001"sv, 65535, "FCFC6781D260FF00001-FFFF34CFD310157918E005BDFB0B3F48BFF1"sv},
 };
 
 } // namespace pulsiero::condivise

@@ -2,6 +2,7 @@
 // the same frames and settings files byte for byte.
 #include "tests/TabelleCondivise.h"
 
+#include "core/Autenticazione.h"
 #include "core/CreaComando.h"
 #include "core/IniFile.h"
 
@@ -37,6 +38,7 @@ private slots:
     void contatore();
     void scrittura();
     void lettura();
+    void autenticata();
 
 private:
     QTemporaryDir cartella_;
@@ -79,6 +81,15 @@ void TestCondivise::lettura() {
         const auto valore =
             LeggiIni(riga.sezione, riga.chiave, riga.predefinito, ini().toStdString());
         QVERIFY2(byte(valore) == byte(riga.valore), riga.nome.data());
+    }
+}
+
+void TestCondivise::autenticata() {
+    for (const auto& riga : condivise::kAutenticata) {
+        const auto chiave = autenticazione::leggiChiave(riga.chiave);
+        QVERIFY(chiave);
+        const auto trama = autenticazione::tramaAutenticata(riga.trama, riga.ciclo, *chiave);
+        QVERIFY2(byte(trama.value_or("")) == byte(riga.autenticata), riga.nome.data());
     }
 }
 

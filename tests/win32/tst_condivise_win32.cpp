@@ -2,6 +2,7 @@
 // TabelleCondivise.h, on real files under Wine.
 #include "tests/TabelleCondivise.h"
 
+#include "core/Autenticazione.h"
 #include "core/Frame.h"
 
 #include <gtest/gtest.h>
@@ -20,5 +21,15 @@ TEST(Condivise, frame) {
     for (const auto& riga : condivise::kFrame) {
         SCOPED_TRACE(testo(riga.nome));
         EXPECT_EQ(frame::build(riga.campi).value_or(""), riga.frame);
+    }
+}
+
+TEST(Condivise, autenticata) {
+    for (const auto& riga : condivise::kAutenticata) {
+        SCOPED_TRACE(testo(riga.nome));
+        const auto chiave = autenticazione::leggiChiave(riga.chiave);
+        ASSERT_TRUE(chiave);
+        EXPECT_EQ(autenticazione::tramaAutenticata(riga.trama, riga.ciclo, *chiave).value_or(""),
+                  riga.autenticata);
     }
 }
