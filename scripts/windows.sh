@@ -23,6 +23,7 @@ installa() {
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
     wine wine64 wine32:i386
     nsis zip unzip librsvg2-bin imagemagick googletest
+    xvfb xdotool openbox trayer x11-utils python3
     dpkg-dev autoconf automake libtool make
   )
   local missing=() p
