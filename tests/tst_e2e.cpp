@@ -1,6 +1,7 @@
 // The real program in a real X session: started as a user would start it, driven with X pointer
 // and keyboard events through xdotool, talking to a receiver on 127.0.0.1.
 #include "Ricezione.h"
+#include "UtenteComune.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,17 +106,19 @@ private slots:
     void collegamentoEMailSoloClicSinistro_data();
     void collegamentoEMailSoloClicSinistro();
     void finestraSulFileDato();
+    void escChiudeIlDialogo();
+    void fileDiSolaLettura();
     void lanciatoreAzioniEAvvioAutomatico();
 
 private:
     void scriviIni(const QByteArray& pulsiero);
-    void avvia(const QStringList& argomenti = {});
+    void avvia(const QStringList& argomenti = {}, bool comeUtente = false);
     void premi(const QStringList& passi);
     bool attiva(const QString& finestra);
     bool haIlFuoco(const QString& finestra);
     QStringList finestreVisibili();
     bool menuAperto(const QStringList& prima);
-    QString apriDialogo();
+    QString apriDialogo(bool tabBar = true);
     QString valore(const QByteArray& chiave) const;
     QString passo() const;
     void clicTasto(int indice);
@@ -164,23 +167,36 @@ void TestE2E::cleanup() {
     dir_.reset();
 }
 
-void TestE2E::avvia(const QStringList& argomenti) {
+// comeUtente: as an ordinary user (nobody when the test runs as root), for permission faults.
+void TestE2E::avvia(const QStringList& argomenti, bool comeUtente) {
     programma_ = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("HOME"), dir_->path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath("config"));
+    if (comeUtente && utente::daRoot()) {
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_->filePath("runtime"));
+        QDir().mkpath(dir_->filePath("runtime"));
+        ::chmod(QFile::encodeName(dir_->filePath("runtime")).constData(), 0700);
+        utente::cediAllUtente(dir_->filePath("runtime"));
+        utente::apriATutti(dir_->path());
+    }
     programma_->setProcessEnvironment(env);
     programma_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    programma_->start(dir_->filePath("bin/pulsiero"), argomenti);
+    if (comeUtente)
+        utente::avvia(*programma_, dir_->filePath("bin/pulsiero"), argomenti, dir_->path());
+    else
+        programma_->start(dir_->filePath("bin/pulsiero"), argomenti);
     QVERIFY(programma_->waitForStarted());
-    // xdotool matches names regardless of case, and the tray icon's window is "pulsiero".
+    // The title is the transmitter's name, " - " and "Pulsiero". xdotool matches names
+    // regardless of case, and the tray icon's window is "pulsiero".
     const QString pid = QString::number(programma_->processId());
     const auto principale = [&] {
         for (const QString& w :
-             xdo({"search", "--onlyvisible", "--pid", pid, "--name", "^Pulsiero$"})
+             xdo({"search", "--onlyvisible", "--pid", pid, "--name", "Pulsiero$"})
                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            if (xdo({"getwindowname", w}) == QStringLiteral("Pulsiero"))
+            if (xdo({"getwindowname", w}).endsWith(QStringLiteral("Pulsiero")) &&
+                !xdo({"getwindowname", w}).startsWith(QStringLiteral("Configurazione")))
                 return w;
         return QString();
     };
@@ -271,8 +287,9 @@ void TestE2E::premi(const QStringList& passi) {
     }
 }
 
-// Opens "Configura il pulsiero" from the menu and gives the dialog the keyboard, on its tab bar.
-QString TestE2E::apriDialogo() {
+// Opens "Configura il pulsiero" from the menu and gives the dialog the keyboard, which it puts in
+// the first box of its page; with tabBar, Shift+Tab then takes it to the tab bar.
+QString TestE2E::apriDialogo(bool tabBar) {
     const QStringList prima = finestreVisibili();
     xdo({"key", "alt+o"});
     if (!menuAperto(prima))
@@ -282,6 +299,8 @@ QString TestE2E::apriDialogo() {
         xdo({"search", "--sync", "--onlyvisible", "--name", "^Configurazione Pulsiero$"});
     if (dialogo.isEmpty() || !attiva(dialogo))
         return {};
+    if (tabBar)
+        xdo({"key", "shift+Tab"});
     return dialogo;
 }
 
@@ -344,7 +363,7 @@ void TestE2E::iconaNellAreaDiNotifica() {
                                        "--onlyvisible", "--class", "pulsiero"})
                                       .split('\n', Qt::SkipEmptyParts);
             for (const QString& w : finestre)
-                if (w != finestra_ && xdo({"getwindowname", w}) != "Pulsiero")
+                if (w != finestra_ && !xdo({"getwindowname", w}).endsWith("Pulsiero"))
                     icona = w;
             return !icona.isEmpty();
         }(),
@@ -656,6 +675,42 @@ void TestE2E::finestraSulFileDato() {
     QVERIFY(!QFileInfo::exists(dir_->filePath("bin/pulsiero.ini")));
 }
 
+// Esc closes the dialog, as its close button does, saving the edits; Alt with a label's letter
+// reaches that label's box.
+void TestE2E::escChiudeIlDialogo() {
+    avvia();
+    QVERIFY(!apriDialogo(false).isEmpty());
+    premi({"type Garage", "key alt+s", "type bip.wav", "key Escape"});
+    QTRY_VERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QTRY_COMPARE(valore("nome"), QStringLiteral("Garage"));
+    QCOMPARE(valore("Suono"), QStringLiteral("bip.wav"));
+    QTRY_COMPARE(xdo({"getwindowname", finestra_}), QStringLiteral("Garage - Pulsiero"));
+}
+
+// A settings file the user may not write: the dialog opens read-only and closes (Esc) without a
+// warning; the file is untouched and the main window takes the keyboard again.
+void TestE2E::fileDiSolaLettura() {
+    const QString ini = dir_->filePath("garage.ini");
+    QVERIFY(QFile::rename(dir_->filePath("bin/pulsiero.ini"), ini));
+    QVERIFY(QFile::setPermissions(ini, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ReadOther));
+    const QByteArray prima = [&] {
+        QFile f(ini);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    avvia({"--impostazioni", ini}, true);
+    QVERIFY(!apriDialogo(false).isEmpty());
+    premi({"type Garage", "key Escape"});
+    // Gone, and no warning (titled as the dialog) in its place.
+    QTRY_VERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QVERIFY(haIlFuoco(finestra_));
+    QTest::qWait(300);
+    QVERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QFile f(ini);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), prima);
+}
+
 // A window on a file of its own makes its own launcher and auto-start entry from its menu. The
 // launcher's key action presses that key on that file; the launcher always shows the window,
 // even with auto-start on; only the auto-start entry's command starts it hidden.
@@ -707,10 +762,12 @@ void TestE2E::lanciatoreAzioniEAvvioAutomatico() {
     QTRY_VERIFY_WITH_TIMEOUT(!xdo({"search", "--pid", pid, "--class", "pulsiero"}).isEmpty(),
                              20000);
     QTest::qWait(500);
-    // xdotool matches names regardless of case: the tray icon's window is "pulsiero".
-    for (const QString& w : xdo({"search", "--onlyvisible", "--pid", pid, "--name", "^Pulsiero$"})
+    // xdotool matches names regardless of case: the tray icon's window is "pulsiero"; the main
+    // window's title ends in "Pulsiero".
+    for (const QString& w : xdo({"search", "--onlyvisible", "--pid", pid, "--name", "Pulsiero$"})
                                 .split('\n', Qt::SkipEmptyParts))
-        QVERIFY2(xdo({"getwindowname", w}) != QStringLiteral("Pulsiero"), "the window shows");
+        QVERIFY2(!xdo({"getwindowname", w}).endsWith(QStringLiteral("Pulsiero")),
+                 "the window shows");
 }
 
 QTEST_GUILESS_MAIN(TestE2E)

@@ -4,6 +4,7 @@
 #include "qt/finestre/Frm_About.h"
 #include "qt/finestre/Frm_Configurazione.h"
 #include "qt/finestre/ImmagineSvg.h"
+#include "qt/finestre/TastoPulsiero.h"
 #include "qt/platform/PercorsoImpostazioni.h"
 
 #include <QCloseEvent>
@@ -13,7 +14,6 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QTextDocument>
 
 namespace pulsiero {
 
@@ -43,10 +43,8 @@ bool conModificatori(const QKeyEvent* evento) {
     return evento->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
 }
 
-// A tooltip shows its text as typed: as rich text made from plain text, so that neither markup
-// nor entities in the text are interpreted.
-QString tooltipLetterale(const QString& testo) {
-    return Qt::convertFromPlainText(testo, Qt::WhiteSpacePre);
+QString descrizioneIniziale(int indice) {
+    return QStringLiteral("Tasto %1").arg(indice + 1);
 }
 
 } // namespace
@@ -82,7 +80,7 @@ Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
                     ambiente.fileVoci),
       trayDisponibile_([this] { return tray_.disponibile(); }) {
     setObjectName(QStringLiteral("Frm_Pulsiero"));
-    setWindowTitle(QStringLiteral("Pulsiero"));
+    setWindowTitle(titoloFinestra({}));
     setWindowIcon(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg")));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -106,6 +104,10 @@ void Frm_Pulsiero::creaControlli() {
     area->setObjectName(QStringLiteral("AreaClient"));
     area->setFixedSize(kAreaClient);
     setCentralWidget(area);
+    // The window opens with the keyboard on the picture, not on a key: Space then sends nothing
+    // until Tab has visibly reached a key.
+    area->setFocusPolicy(Qt::ClickFocus);
+    area->setFocus();
 
     // Created bottom to top: the picture, the keys, the label, the indicator, the outlines.
     Img_Sfondo_ = new ImmagineSvg(QStringLiteral(":/pulsiero/telecomando.svg"), area);
@@ -115,14 +117,13 @@ void Frm_Pulsiero::creaControlli() {
     Img_Sfondo_->installEventFilter(this);
 
     for (int i = 0; i < 4; ++i) {
-        auto* tasto = new QWidget(area);
+        auto* tasto = new TastoPulsiero(area);
         tasto->setObjectName(nomeIndicizzato("Img_Pulsante", i));
         tasto->setGeometry(kTasti[i]);
-        tasto->setMouseTracking(true);
-        tasto->setCursor(Qt::PointingHandCursor);
         tasto->installEventFilter(this);
         Img_Pulsante_[i] = tasto;
-        impostaDescrizione(i, QStringLiteral("Tasto %1").arg(i + 1));
+        impostaDescrizione(i, descrizioneIniziale(i));
+        collegaTasto(i);
     }
 
     Lab_Pulsiero_ = new QLabel(area);
@@ -144,6 +145,20 @@ void Frm_Pulsiero::creaControlli() {
         Shp_Bianco_[i]->setObjectName(nomeIndicizzato("Shp_Bianco", i));
         Shp_Bianco_[i]->setGeometry(kContorni[i]);
     }
+}
+
+// Space on a focused key, or a screen reader's Press action, clicks it as the mouse would, with
+// the same feedback. (The mouse itself is handled in eventoTasto.)
+void Frm_Pulsiero::collegaTasto(int indice) {
+    TastoPulsiero* tasto = Img_Pulsante_[indice];
+    connect(tasto, &QAbstractButton::pressed, this, [this, indice] {
+        Img_Pulsante_MouseMove(indice);
+        Img_Pulsante_MouseDown(indice);
+    });
+    connect(tasto, &QAbstractButton::released, this,
+            [this, indice] { Img_Pulsante_MouseUp(indice); });
+    connect(tasto, &QAbstractButton::clicked, this,
+            [this, indice] { trasmettitore_.Img_Pulsante_Click(indice); });
 }
 
 void Frm_Pulsiero::collegaMenu() {
@@ -236,14 +251,17 @@ void Frm_Pulsiero::applicaTesti(const Impostazioni::TestiPulsiero& testi) {
     impostaNome(QString::fromStdString(testi.nome));
     for (int i = 0; i < 4; ++i) {
         const QString descrizione = QString::fromStdString(testi.tasti[i]);
-        if (!descrizione.isEmpty()) // an empty description keeps the one shown so far
-            impostaDescrizione(i, descrizione);
+        // An emptied description shows the key's own name again, not the one it replaced.
+        impostaDescrizione(i, descrizione.isEmpty() ? descrizioneIniziale(i) : descrizione);
     }
     collegamento_.aggiorna(descrizioni_);
 }
 
 // A name that fits is centred; a longer one shows its beginning, cut at the label's right edge.
+// The title and the tray icon carry it too, so that windows on different files tell apart.
 void Frm_Pulsiero::impostaNome(const QString& nome) {
+    setWindowTitle(titoloFinestra(nome));
+    tray_.impostaNome(nome);
     Lab_Pulsiero_->setText(nome);
     const bool entra = Lab_Pulsiero_->fontMetrics().horizontalAdvance(nome) <=
                        Lab_Pulsiero_->contentsRect().width();
@@ -252,8 +270,12 @@ void Frm_Pulsiero::impostaNome(const QString& nome) {
 
 void Frm_Pulsiero::impostaDescrizione(int indice, const QString& descrizione) {
     descrizioni_[indice] = descrizione;
-    Img_Pulsante_[indice]->setToolTip(tooltipLetterale(descrizione));
-    Img_Pulsante_[indice]->setAccessibleName(descrizione);
+    Img_Pulsante_[indice]->impostaDescrizione(descrizione);
+}
+
+QString Frm_Pulsiero::titoloFinestra(const QString& nome) {
+    const QString titolo = QStringLiteral("Pulsiero");
+    return nome.isEmpty() ? titolo : nome + QStringLiteral(" - ") + titolo;
 }
 
 bool Frm_Pulsiero::eventFilter(QObject* oggetto, QEvent* evento) {

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "qt/finestre/MenuPrincipale.h"
+#include "qt/finestre/Messaggi.h"
 #include "qt/platform/AvvioAutomatico.h"
 #include "qt/platform/CollegamentoDesktop.h"
 #include "qt/platform/Configurazione.h"
 #include "qt/platform/IconaTray.h"
 #include "qt/platform/Trasmettitore.h"
 #include "qt/platform/Uscita.h"
-#include "qt/finestre/MenuPrincipale.h"
-#include "qt/finestre/Messaggi.h"
 
 #include <QColor>
 #include <QLabel>
@@ -23,6 +23,7 @@ namespace pulsiero {
 class Contorno;
 class Frm_About;
 class Frm_Configurazione;
+class TastoPulsiero;
 
 // Where the program keeps its files; tests point every folder at a temporary one.
 struct Ambiente {
@@ -71,6 +72,9 @@ public:
 
     void NascondiFinestra(bool nascondi);
 
+    // "Pulsiero", or the transmitter's name, " - " and "Pulsiero".
+    static QString titoloFinestra(const QString& nome);
+
 protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
@@ -81,6 +85,7 @@ protected:
 private:
     void creaControlli();
     void collegaMenu();
+    void collegaTasto(int indice);
     void applicaTesti(const Impostazioni::TestiPulsiero& testi);
     void impostaNome(const QString& nome);
     void impostaDescrizione(int indice, const QString& descrizione);
@@ -121,7 +126,7 @@ private:
     std::function<bool()> trayDisponibile_;
 
     QWidget* Img_Sfondo_ = nullptr;
-    std::array<QWidget*, 4> Img_Pulsante_{};
+    std::array<TastoPulsiero*, 4> Img_Pulsante_{};
     std::array<QString, 4> descrizioni_; // as stored: the tooltips show them literally
     QLabel* Lab_Pulsiero_ = nullptr;
     QWidget* Img_Invio_ = nullptr;

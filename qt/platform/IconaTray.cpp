@@ -53,6 +53,17 @@ QString IconaTray::tooltip() {
     return testo.left(kLunghezzaMassimaTooltip);
 }
 
+QString IconaTray::tooltip(const QString& nome) {
+    return nome.isEmpty() ? tooltip()
+                          : nome.left(kLunghezzaMassimaTooltip) + QLatin1Char('\n') + tooltip();
+}
+
+void IconaTray::impostaNome(const QString& nome) {
+    nome_ = nome;
+    if (icona_)
+        icona_->setToolTip(tooltip(nome_));
+}
+
 IconaTray::IconaTray(const QIcon& icona, QObject* parent)
     : IconaTray(icona, soloStatusNotifierQui(), parent) {}
 
@@ -79,7 +90,7 @@ IconaTray::~IconaTray() = default;
 
 void IconaTray::creaIcona() {
     icona_ = std::make_unique<QSystemTrayIcon>(immagine_);
-    icona_->setToolTip(tooltip());
+    icona_->setToolTip(tooltip(nome_));
     icona_->setContextMenu(&menu_);
     connect(icona_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason motivo) {

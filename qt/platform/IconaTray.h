@@ -35,6 +35,9 @@ public:
     // Title, a blank, the version as major "." minor revision, " - ", the copyright notice;
     // cut at the notification area's 64 characters.
     static QString tooltip();
+    // With a transmitter's name, that name on a line of its own above it.
+    static QString tooltip(const QString& nome);
+    void impostaNome(const QString& nome);
 
     // The icon; null while it waits for a StatusNotifier host.
     QSystemTrayIcon* icona() { return icona_.get(); }
@@ -53,6 +56,7 @@ private:
     void attendiHost();
 
     QIcon immagine_;
+    QString nome_; // the transmitter's, for the tooltip of an icon made later
     QMenu menu_;
     std::unique_ptr<QSystemTrayIcon> icona_;
     QDBusServiceWatcher* osservatore_ = nullptr;
