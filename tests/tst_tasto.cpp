@@ -244,7 +244,7 @@ void TestTasto::alternaConLaFinestra() {
         const QByteArray dallaRiga = trama(*server_);
         for (const QByteArray& t : {dallaFinestra, dallaRiga}) {
             const auto d = pulsiero::frame::decode(t.toStdString(), 12345);
-            QVERIFY2(std::holds_alternative<pulsiero::frame::Decoded>(d), t.constData());
+            QVERIFY2(std::holds_alternative<pulsiero::frame::Decoded>(d), t.toHex().constData());
             passi << std::get<pulsiero::frame::Decoded>(d).step;
         }
     }

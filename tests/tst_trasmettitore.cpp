@@ -283,15 +283,18 @@ void TestTrasmettitore::suonoSoloSeConfigurato() {
     configura("127.0.0.1", QString::number(portaChiusa()));
     trasmettitore_->chiudi();
     QSignalSpy concluse(trasmettitore_.get(), &Trasmettitore::consegnaConclusa);
+    QSignalSpy suoni(trasmettitore_.get(), &Trasmettitore::suonaTasto);
     trasmettitore_->Img_Pulsante_Click(0);
-    QVERIFY(!trasmettitore_->suono().creato());
     QTRY_COMPARE(concluse.size(), 1);
+    QCOMPARE(suoni.size(), 0);
     while (aiuti::messaggioAperto())
         aiuti::messaggioAperto()->close();
 
     configura("127.0.0.1", QString::number(portaChiusa()), "suono=manca.wav\n");
-    trasmettitore_->Img_Pulsante_Click(0); // a missing file is silent: no message of its own
-    QVERIFY(trasmettitore_->suono().creato());
+    QSignalSpy suonati(trasmettitore_.get(), &Trasmettitore::suonaTasto);
+    trasmettitore_->Img_Pulsante_Click(0);
+    QCOMPARE(suonati.size(), 1);
+    QCOMPARE(suonati.first().first().toString(), QStringLiteral("manca.wav"));
 }
 
 QTEST_MAIN(TestTrasmettitore)

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace pulsiero {
 
@@ -51,6 +52,12 @@ int premiTasto(int indice, const QString& percorsoIni) {
     trasmettitore.Img_Pulsante_Click(indice);
     if (stato < 0)
         attesa.exec();
+    // Qt waits for a running name lookup when the program ends (10 s against a name server that
+    // does not answer): the press is over and its counter stored, so the process ends now.
+    if (trasmettitore.ricercaNomeAbbandonata()) {
+        std::fflush(nullptr);
+        ::_exit(stato);
+    }
     return stato;
 }
 

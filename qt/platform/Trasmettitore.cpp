@@ -8,6 +8,7 @@
 #include <QTime>
 
 #include <optional>
+#include <unistd.h>
 
 namespace pulsiero {
 
@@ -28,15 +29,13 @@ Trasmettitore::Trasmettitore(const Configurazione& configurazione, QObject* pare
     : QObject(parent), configurazione_(configurazione),
       // Seeded once per run from the clock.
       generatore_(static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch())) {
-    socket_.setParent(this);
+    connessione_.setParent(this);
     scadenza_.setParent(this);
     scadenza_.setSingleShot(true);
     scadenza_.setTimerType(Qt::PreciseTimer);
-    connect(&socket_, &QTcpSocket::connected, this, &Trasmettitore::inviaComando);
-    connect(&socket_, &QTcpSocket::bytesWritten, this, [this](qint64 n) { scritti_ += n; });
-    connect(&socket_, &QTcpSocket::disconnected, this,
-            [this] { concludi(scritti_ == comando_.size()); });
-    connect(&socket_, &QTcpSocket::errorOccurred, this, &Trasmettitore::erroreSocket);
+    connect(&connessione_, &Connessione::connessa, this, &Trasmettitore::connessa);
+    connect(&connessione_, &Connessione::fallita, this,
+            [this](const ErroreSocket& e) { segnalaErrore(e, false); });
     connect(&scadenza_, &QTimer::timeout, this, [this] { concludi(scritti_ == comando_.size()); });
 }
 
@@ -68,7 +67,8 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
         emit pressioneConclusa({EsitoPressione::Tipo::NienteInviato, std::nullopt});
         return;
     }
-    suono_.suona(QString::fromStdString(imp.FileSuono));
+    if (!imp.FileSuono.empty())
+        emit suonaTasto(QString::fromStdString(imp.FileSuono));
 
     inCorso_ = true;
     comando_ = QByteArray::fromStdString(*comando);
@@ -83,14 +83,40 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
         return;
     }
     scadenza_.start(kAttesaConnessioneMs);
-    socket_.connectToHost(QString::fromStdString(imp.IndirizzoIP), *porta);
+    connessione_.avvia(QString::fromStdString(imp.IndirizzoIP), *porta);
+}
+
+void Trasmettitore::connessa(qintptr descrittore) {
+    // Each press has a socket of its own: nothing of the last press's socket can reach this one.
+    lasciaSocket();
+    socket_ = new QTcpSocket(this);
+    connect(socket_, &QTcpSocket::bytesWritten, this, [this](qint64 n) { scritti_ += n; });
+    connect(socket_, &QTcpSocket::disconnected, this,
+            [this] { concludi(scritti_ == comando_.size()); });
+    connect(socket_, &QTcpSocket::errorOccurred, this, &Trasmettitore::erroreSocket);
+    if (!socket_->setSocketDescriptor(descrittore)) {
+        ::close(static_cast<int>(descrittore));
+        segnalaErrore(pulsiero::erroreSocket(socket_->error()), false);
+        return;
+    }
+    inviaComando();
 }
 
 void Trasmettitore::inviaComando() {
     scadenza_.start(kAttesaConsegnaMs);
-    socket_.write(comando_);
+    socket_->write(comando_);
     // Closes once every byte has left; disconnected() then tells whether all were written.
-    socket_.disconnectFromHost();
+    socket_->disconnectFromHost();
+}
+
+// The socket may be the sender of the signal being handled: it goes once that is over.
+void Trasmettitore::lasciaSocket() {
+    if (!socket_)
+        return;
+    socket_->disconnect(this);
+    socket_->abort();
+    socket_->deleteLater();
+    socket_ = nullptr;
 }
 
 void Trasmettitore::erroreSocket(QAbstractSocket::SocketError errore) {
@@ -100,9 +126,12 @@ void Trasmettitore::erroreSocket(QAbstractSocket::SocketError errore) {
         concludi(true);
         return;
     }
-    const ErroreSocket e = pulsiero::erroreSocket(errore, socket_.errorString());
-    esito_.errore = e;
-    Winsock_Error(e.numero, e.descrizione);
+    segnalaErrore(pulsiero::erroreSocket(errore), consegnato);
+}
+
+void Trasmettitore::segnalaErrore(const ErroreSocket& errore, bool consegnato) {
+    esito_.errore = errore;
+    Winsock_Error(errore.numero, errore.descrizione);
     concludi(consegnato);
 }
 
@@ -114,7 +143,8 @@ void Trasmettitore::Winsock_Error(int numero, const QString& descrizione) {
 void Trasmettitore::chiudi() {
     if (inCorso_)
         concludi(false);
-    socket_.abort();
+    connessione_.annulla();
+    lasciaSocket();
 }
 
 void Trasmettitore::concludi(bool inviato) {
@@ -122,8 +152,10 @@ void Trasmettitore::concludi(bool inviato) {
         return;
     inCorso_ = false;
     scadenza_.stop();
+    ricercaNomeAbbandonata_ = connessione_.ricercaInCorso();
     // A pending connection is aborted so the next press starts from a closed socket.
-    socket_.abort();
+    connessione_.annulla();
+    lasciaSocket();
     if (!inviato)
         emit messaggio({Avviso::Tipo::Attenzione, kTitoloInvio,
                         QStringLiteral("Attenzione il comando non è stato inviato a "
