@@ -7,6 +7,7 @@
 #include "qt/finestre/Applicazione.h"
 
 #include <QProcess>
+#include <QVariant>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -75,8 +76,9 @@ QByteArray wavBreve() {
 
 const QByteArray kNonInviato = "Attenzione il comando non è stato inviato a causa di un problema di "
                                "connessione.\n";
-const QByteArray kPortaNonValida = "Attenzione il comando non è stato inviato a causa di un "
-                                   "problema di connessione.\n";
+const QString kPortaNonValida = QStringLiteral(
+    "Attenzione: la porta del ricevitore «%1» non è valida (serve un numero da 1 a 65535). Il "
+    "comando non è stato inviato.\n");
 
 } // namespace
 
@@ -98,7 +100,7 @@ private slots:
     void erroreComeNellaFinestra();
 
 private:
-    void scriviIni(quint16 porta, const QByteArray& passo = "41", const QByteArray& altro = {},
+    void scriviIni(const QVariant& porta, const QByteArray& passo = "41", const QByteArray& altro = {},
                    const QByteArray& indirizzo = "127.0.0.1");
     QString ini() const { return dir_->filePath("telecomando.ini"); }
     int passoSalvato() const {
@@ -130,10 +132,10 @@ void TestTasto::cleanup() {
     dir_.reset();
 }
 
-void TestTasto::scriviIni(quint16 porta, const QByteArray& passo, const QByteArray& altro,
+void TestTasto::scriviIni(const QVariant& porta, const QByteArray& passo, const QByteArray& altro,
                           const QByteArray& indirizzo) {
     aiuti::scriviFile(ini(), "[Server]\nIndirizzo=" + indirizzo +
-                                 "\nPorta=" + QByteArray::number(porta) +
+                                 "\nPorta=" + porta.toString().toUtf8() +
                                  "\n[Pulsiero]\nID_Dis=12345\nID_Pul=7\nPasso=" + passo + "\n" +
                                  altro);
 }
@@ -147,7 +149,9 @@ void TestTasto::statoDiUscita_data() {
     QTest::newRow("key 1 delivered") << "ascolto" << 1 << 0 << QByteArray() << 42;
     QTest::newRow("key 4 delivered") << "ascolto" << 4 << 0 << QByteArray() << 42;
     QTest::newRow("refused port") << "chiusa" << 2 << 1 << kRifiutata << 42;
-    QTest::newRow("port 0") << "0" << 3 << 2 << kPortaNonValida << 42;
+    for (const char* porta : {"0", "abc", "70000", ""})
+        QTest::newRow(qPrintable(QStringLiteral("port «%1»").arg(porta)))
+            << porta << 3 << 2 << kPortaNonValida.arg(porta).toUtf8() << 41;
 }
 
 void TestTasto::statoDiUscita() {
@@ -156,9 +160,9 @@ void TestTasto::statoDiUscita() {
     QFETCH(int, stato);
     QFETCH(QByteArray, errori);
     QFETCH(int, passo);
-    scriviIni(porta == "ascolto"  ? server_->serverPort()
-              : porta == "chiusa" ? portaChiusa()
-                                  : porta.toUShort());
+    scriviIni(porta == "ascolto"  ? QVariant(server_->serverPort())
+              : porta == "chiusa" ? QVariant(portaChiusa())
+                                  : QVariant(porta));
 
     const Esecuzione e = esegui({"--impostazioni", ini(), "--tasto", QString::number(tasto)});
     QCOMPARE(QString::fromUtf8(e.errori), QString::fromUtf8(errori));

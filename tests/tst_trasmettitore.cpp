@@ -232,7 +232,8 @@ void TestTrasmettitore::chiaveNonValida() {
     QCOMPARE(passo(), QStringLiteral("41"));
 }
 
-// Ports 1 to 65535 are tried (nothing listens on 65535 here: refused); others fail at once.
+// Ports 1 to 65535 are tried (nothing listens on 65535 here: refused); others are refused
+// before a step is spent.
 void TestTrasmettitore::porta_data() {
     QTest::addColumn<QString>("porta");
     QTest::addColumn<bool>("tentata");
@@ -252,8 +253,15 @@ void TestTrasmettitore::porta() {
                                        QStringLiteral("Errore 10061 - Connessione rifiutata dal "
                                                       "ricevitore"),
                                        QMessageBox::Warning));
-    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonInviato, QMessageBox::Warning));
+    QVERIFY(aiuti::chiudiMessaggio(
+        kTitoloInvio,
+        tentata ? kNonInviato
+                : QStringLiteral("Attenzione: la porta del ricevitore «%1» non è valida (serve un "
+                                 "numero da 1 a 65535). Il comando non è stato inviato.")
+                      .arg(porta),
+        QMessageBox::Warning));
     QVERIFY(!aiuti::messaggioAperto());
+    QCOMPARE(passo(), tentata ? QStringLiteral("42") : QStringLiteral("41"));
 }
 
 void TestTrasmettitore::indirizzoVuoto() {

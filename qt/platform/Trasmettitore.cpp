@@ -52,6 +52,18 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
     if (inCorso_)
         return;
     const Impostazioni& imp = configurazione_.impostazioni();
+    // A port that cannot be connected to is the settings' fault, not the connection's: it is
+    // said as such, and no step is spent on a frame that cannot leave.
+    const auto porta = portaValida(imp.PortaIP);
+    if (!porta) {
+        emit messaggio({Avviso::Tipo::Attenzione, kTitoloInvio,
+                        QStringLiteral("Attenzione: la porta del ricevitore «%1» non è valida "
+                                       "(serve un numero da 1 a 65535). Il comando non è stato "
+                                       "inviato.")
+                            .arg(QString::fromStdString(imp.PortaIP))});
+        emit pressioneConclusa({EsitoPressione::Tipo::NienteInviato, std::nullopt});
+        return;
+    }
     const auto esito = PreparaComando(static_cast<std::int16_t>(index), imp,
                                       configurazione_.percorsoFile(), momentoAttuale());
     const auto* comando = std::get_if<std::string>(&esito);
@@ -74,10 +86,9 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
     comando_ = QByteArray::fromStdString(*comando);
     scritti_ = 0;
     esito_ = {EsitoPressione::Tipo::NonConsegnato, std::nullopt};
-    const auto porta = portaValida(imp.PortaIP);
     // Without an address there is nothing to connect to: the press just fails, with no socket
     // error of its own before the warning.
-    if (!porta || imp.IndirizzoIP.empty()) {
+    if (imp.IndirizzoIP.empty()) {
         esito_.tipo = EsitoPressione::Tipo::NienteInviato;
         concludi(false);
         return;
