@@ -6,6 +6,7 @@
 #include "core/Decodifica.h"
 #include "qt/finestre/Applicazione.h"
 
+#include <QDBusConnection>
 #include <QProcess>
 #include <QVariant>
 #include <QTcpServer>
@@ -17,6 +18,22 @@
 #include <unistd.h>
 
 namespace {
+
+// A desktop's notification service on a session bus of the test's own: it records what it is
+// asked to show.
+class Notifiche : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList ricevute; // summary, a new line, body
+
+public slots:
+    uint Notify(const QString&, uint, const QString&, const QString& titolo, const QString& testo,
+                const QStringList&, const QVariantMap&, int) {
+        ricevute << titolo + QLatin1Char('\n') + testo;
+        return uint(ricevute.size());
+    }
+};
 
 struct Esecuzione {
     int stato = -1;
@@ -98,6 +115,8 @@ private slots:
     void senzaLibrerieDellaFinestra();
     void nomeSenzaRisposta();
     void erroreComeNellaFinestra();
+    void sezioneRipetuta();
+    void notificaSenzaTerminale();
 
 private:
     void scriviIni(const QVariant& porta, const QByteArray& passo = "41", const QByteArray& altro = {},
@@ -384,6 +403,61 @@ void TestTasto::erroreComeNellaFinestra() {
                                    "Errore 10051 - Rete non raggiungibile", QMessageBox::Warning));
     QVERIFY(aiuti::chiudiMessaggio("Invio dati TCP/IP", QString::fromUtf8(kNonInviato).trimmed(),
                                    QMessageBox::Warning));
+}
+
+// The receiver's pairing lines pasted with their own [Pulsiero] header: the key in the second
+// section is not read (as on Windows), and both the command line and the window say so, once.
+void TestTasto::sezioneRipetuta() {
+    scriviIni(server_->serverPort(), "41", "[Pulsiero]\nChiave=" + QByteArray(64, 'a') + "\n");
+    const QString avviso = QStringLiteral(
+        "Attenzione: il file di configurazione %1 contiene più volte la sezione [Pulsiero]: vale "
+        "solo la prima, le altre sono ignorate.").arg(ini());
+    const Esecuzione e = esegui({"--impostazioni", ini(), "--tasto", "1"});
+    QCOMPARE(QString::fromUtf8(e.errori), avviso + "\n");
+    QCOMPARE(e.stato, 0);
+    QCOMPARE(trama(*server_).size(), 19); // a plain frame
+
+    AmbienteDiProva amb;
+    amb.ambiente.percorsoIni = ini();
+    pulsiero::Frm_Pulsiero finestra(amb.ambiente);
+    finestra.impostaTrayDisponibile([] { return true; });
+    finestra.Form_Load();
+    QVERIFY(aiuti::chiudiMessaggio("File di configurazione", avviso, QMessageBox::Warning));
+    finestra.configurazione().CaricaConfigurazione(false);
+    QVERIFY(aiuti::messaggioAperto() == nullptr);
+}
+
+// Started with no terminal (setsid), a failed press is told by a desktop notification; a
+// delivered one stays silent.
+void TestTasto::notificaSenzaTerminale() {
+    QProcess demone;
+    demone.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+    if (!demone.waitForStarted(5000) || !demone.waitForReadyRead(5000))
+        QSKIP("dbus-daemon did not start");
+    const QString indirizzo = QString::fromUtf8(demone.readLine()).trimmed();
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(indirizzo, "notifiche");
+        Notifiche notifiche;
+        QVERIFY(bus.registerObject("/org/freedesktop/Notifications", &notifiche,
+                                   QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService("org.freedesktop.Notifications"));
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("DBUS_SESSION_BUS_ADDRESS", indirizzo);
+        for (const quint16 porta : {server_->serverPort(), portaChiusa()}) {
+            scriviIni(porta);
+            QProcess p;
+            p.setProcessEnvironment(ambiente);
+            p.start("setsid", {"--wait", PULSIERO_EXE, "--impostazioni", ini(), "--tasto", "2"});
+            QVERIFY(QTest::qWaitFor([&p] { return p.state() == QProcess::NotRunning; }, 10000));
+            QCOMPARE(p.exitCode(), porta == server_->serverPort() ? 0 : 1);
+        }
+        QCOMPARE(notifiche.ricevute,
+                 QStringList{"Pulsiero: tasto 2 non inviato\n" + QString::fromUtf8(kRifiutata).trimmed()});
+        bus.unregisterService("org.freedesktop.Notifications");
+    }
+    QDBusConnection::disconnectFromBus("notifiche");
+    demone.kill();
+    demone.waitForFinished();
 }
 
 QTEST_MAIN(TestTasto)
