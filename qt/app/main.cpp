@@ -1,9 +1,9 @@
-#include "core/IniFile.h"
+#include "core/FileSystem.h"
 #include "qt/app/Finestra.h"
 #include "qt/app/RigaDiComando.h"
 
 int main(int argc, char** argv) {
-    pulsiero::ini::ignoreFileSizeSignal();
+    pulsiero::file::ignoraSegnaleDimensione();
     using pulsiero::RigaDiComando;
     // Help, version, a bad option and --tasto need no display: no window, no tray icon, and
     // none of the libraries behind them.
