@@ -1,4 +1,5 @@
 #include "Loopback.h"
+#include "UtenteComune.h"
 #include "core/Frame.h"
 #include "core/IniFile.h"
 #include "ricevitore/ServerRicevitore.h"
@@ -158,9 +159,10 @@ public:
     // True once it listens; false when it stopped, or failed to say where it listens.
     bool avvia(const QStringList& argomenti, bool comeNessuno, const QStringList& prima = {}) {
         QStringList comando = prima + QStringList{RICEVITORE} + argomenti;
-        if (comeNessuno && radice())
+        if (comeNessuno && radice()) {
             comando = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} +
-                      comando;
+                      prima + QStringList{utente::copiaRaggiungibile(RICEVITORE)} + argomenti;
+        }
         p_.start(comando[0], comando.mid(1));
         (void)QTest::qWaitFor(
             [&] {
