@@ -19,8 +19,10 @@ extern "C" __attribute__((visibility("default"))) int pulsiero_avviaFinestra(int
     if (riga.azione != pulsiero::RigaDiComando::Azione::Finestra)
         return pulsiero::segnalaErrore(riga);
 
-    pulsiero::Frm_Pulsiero finestra(
-        pulsiero::Ambiente::predefinito(riga.fileImpostazioni(), riga.argomentiDelleVoci()));
+    auto ambiente =
+        pulsiero::Ambiente::predefinito(riga.fileImpostazioni(), riga.argomentiDelleVoci());
+    ambiente.avvioAutomatico = riga.avvioAutomatico;
+    pulsiero::Frm_Pulsiero finestra(ambiente);
     finestra.Form_Load();
     return QApplication::exec();
 }

@@ -21,6 +21,13 @@ const QCommandLineOption kTasto({QStringLiteral("t"), QStringLiteral("tasto")},
 const QCommandLineOption kImpostazioni({QStringLiteral("i"), QStringLiteral("impostazioni")},
                                        QStringLiteral("usa FILE come file delle impostazioni"),
                                        QStringLiteral("FILE"));
+// Written by the program into its auto-start entry only, so left out of the help.
+const QCommandLineOption kAvvioAutomatico = [] {
+    QCommandLineOption opzione(QStringLiteral("avvio-automatico"),
+                               QStringLiteral("avviato all'accesso: la finestra resta nascosta"));
+    opzione.setFlags(QCommandLineOption::HiddenFromHelp);
+    return opzione;
+}();
 const QCommandLineOption kAiuto({QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("mostra questo aiuto"));
 const QCommandLineOption kVersione({QStringLiteral("v"), QStringLiteral("version")},
@@ -94,7 +101,7 @@ RigaDiComando RigaDiComando::leggi(const QStringList& scritti, bool provvisoria)
     const QStringList argomenti = separaOpzioniCorte(scritti);
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({kTasto, kImpostazioni, kAiuto, kVersione});
+    parser.addOptions({kTasto, kImpostazioni, kAvvioAutomatico, kAiuto, kVersione});
     const bool letta = parser.parse(argomenti);
     const bool senzaFinestra =
         parser.isSet(kTasto) || parser.isSet(kAiuto) || parser.isSet(kVersione);
@@ -112,6 +119,7 @@ RigaDiComando RigaDiComando::leggi(const QStringList& scritti, bool provvisoria)
         return rigaErrata(errore);
 
     RigaDiComando riga;
+    riga.avvioAutomatico = parser.isSet(kAvvioAutomatico);
     if (parser.isSet(kImpostazioni)) {
         const QString file = parser.value(kImpostazioni);
         if (file.isEmpty())
