@@ -144,6 +144,8 @@ void TestE2E::init() {
     QVERIFY(server_->listen(QHostAddress::LocalHost));
     QDir().mkpath(dir_->filePath("bin"));
     QVERIFY(QFile::copy(QStringLiteral(PULSIERO_EXE), dir_->filePath("bin/pulsiero")));
+    // The window is a module the program finds beside itself.
+    QVERIFY(QFile::copy(QStringLiteral(PULSIERO_FINESTRA), dir_->filePath("bin/pulsiero-finestra.so")));
     QFile ini(dir_->filePath("bin/pulsiero.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[Server]\nIndirizzo=127.0.0.1\nPorta=" + QByteArray::number(server_->serverPort()) +

@@ -63,9 +63,42 @@ QString erroreDiLettura(const QCommandLineParser& parser, const QStringList& arg
     return QStringLiteral("manca il valore di %1").arg(argomenti.last());
 }
 
+// Our short options with their value attached ("-t4", "-i/tmp/p.ini") split as getopt splits
+// them. Words of one dash that are whole names, ours ("-tasto") or Qt's ("-title"), stay whole.
+QStringList separaOpzioniCorte(const QStringList& argomenti) {
+    static const QStringList kParoleIntere{
+        QStringLiteral("tasto"), QStringLiteral("impostazioni"), QStringLiteral("title"),
+        QStringLiteral("testability"), QStringLiteral("icon")};
+    QStringList separati;
+    for (qsizetype i = 0; i < argomenti.size(); ++i) {
+        const QString& a = argomenti[i];
+        const bool corta = i > 0 && a.size() > 2 && a[0] == QLatin1Char('-') &&
+                           (a[1] == QLatin1Char('t') || a[1] == QLatin1Char('i'));
+        if (a == QLatin1String("--")) {
+            separati += argomenti.mid(i);
+            break;
+        }
+        if (corta && !kParoleIntere.contains(a.mid(1)))
+            separati << a.left(2) << a.mid(2);
+        else
+            separati << a;
+    }
+    return separati;
+}
+
+// An option given twice is a mistake, not a choice of the last.
+QString ripetuta(const QCommandLineParser& parser, const QStringList& argomenti) {
+    for (const QCommandLineOption* o : {&kTasto, &kImpostazioni})
+        if (parser.values(*o).size() > 1)
+            return QStringLiteral("opzione ripetuta: %1")
+                .arg(comeScritta(o->names().at(1), argomenti));
+    return {};
+}
+
 } // namespace
 
-RigaDiComando RigaDiComando::leggi(const QStringList& argomenti, bool provvisoria) {
+RigaDiComando RigaDiComando::leggi(const QStringList& scritti, bool provvisoria) {
+    const QStringList argomenti = separaOpzioniCorte(scritti);
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({kTasto, kImpostazioni, kAvvioAutomatico, kAiuto, kVersione});
@@ -81,6 +114,9 @@ RigaDiComando RigaDiComando::leggi(const QStringList& argomenti, bool provvisori
     if (!parser.positionalArguments().isEmpty())
         return rigaErrata(
             QStringLiteral("argomento inatteso: %1").arg(parser.positionalArguments().first()));
+
+    if (const QString errore = ripetuta(parser, argomenti); !errore.isEmpty())
+        return rigaErrata(errore);
 
     RigaDiComando riga;
     riga.avvioAutomatico = parser.isSet(kAvvioAutomatico);

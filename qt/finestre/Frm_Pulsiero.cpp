@@ -93,6 +93,8 @@ Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
     connect(&configurazione_, &Configurazione::caricata, this, &Frm_Pulsiero::applicaTesti);
     connect(&configurazione_, &Configurazione::messaggio, &messaggi_, &Messaggi::mostra);
     connect(&trasmettitore_, &Trasmettitore::messaggio, &messaggi_, &Messaggi::mostra);
+    connect(&trasmettitore_, &Trasmettitore::suonaTasto, this,
+            [this](const QString& file) { suono_.suona(file); });
     connect(&tray_, &IconaTray::apriRichiesto, this, [this] { NascondiFinestra(false); });
     connect(&tray_, &IconaTray::fineRichiesta, this, [this] { uscita_.FineProgramma(); });
 }

@@ -6,6 +6,7 @@
 #include "qt/platform/CollegamentoDesktop.h"
 #include "qt/platform/Configurazione.h"
 #include "qt/platform/IconaTray.h"
+#include "qt/platform/SuonoTasto.h"
 #include "qt/platform/Trasmettitore.h"
 #include "qt/platform/Uscita.h"
 
@@ -64,6 +65,7 @@ public:
     Messaggi& messaggi() { return messaggi_; }
     Configurazione& configurazione() { return configurazione_; }
     Trasmettitore& trasmettitore() { return trasmettitore_; }
+    const SuonoTasto& suono() const { return suono_; }
     IconaTray& tray() { return tray_; }
     Uscita& uscita() { return uscita_; }
     const MenuPrincipale& menu() const { return menu_; }
@@ -116,6 +118,7 @@ private:
     Messaggi messaggi_;
     Configurazione configurazione_;
     Trasmettitore trasmettitore_;
+    SuonoTasto suono_;
     IconaTray tray_;
     Uscita uscita_;
     AvvioAutomatico avvioAutomatico_;

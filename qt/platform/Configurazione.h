@@ -33,6 +33,7 @@ private:
     QString percorso_;
     std::string percorsoFile_;
     Impostazioni impostazioni_;
+    bool sezioneRipetutaDetta_ = false;
 };
 
 } // namespace pulsiero
