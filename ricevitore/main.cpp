@@ -1,5 +1,5 @@
 // pulsiero-ricevitore: a reference receiver for the frames of Pulsiero Rolling Code.
-#include "core/IniFile.h"
+#include "core/FileSystem.h"
 #include "core/LenientNumber.h"
 #include "ricevitore/ServerRicevitore.h"
 
@@ -232,7 +232,7 @@ pulsiero::ricevitore::Server* attivo = nullptr;
 
 int main(int argc, char** argv) {
     // A full disk or a file-size limit is a failed save, handled as such, never a crash.
-    pulsiero::ini::ignoreFileSizeSignal();
+    pulsiero::file::ignoraSegnaleDimensione();
     std::signal(SIGPIPE, SIG_IGN);
     const auto opzioni = leggiOpzioni(argc, argv);
     if (abbina)
