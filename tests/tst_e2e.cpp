@@ -45,6 +45,44 @@ QByteArray trama(QTcpServer& server) {
     return aiuti::tramaRicevuta(server, 5000);
 }
 
+QByteArray leggi(const QString& percorso) {
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The command of a desktop entry's Exec value, as a desktop's launcher reads it: the string
+// value's escapes first, then the quoting rules of the arguments, then "%%".
+QStringList comandoDi(const QByteArray& voce, const QByteArray& gruppo) {
+    const QByteArray dopo = voce.mid(voce.indexOf("[" + gruppo + "]\n"));
+    QString valore = QString::fromUtf8(dopo.mid(dopo.indexOf("\nExec=") + 6).split('\n').first());
+    valore.replace(QLatin1String("\\\\"), QLatin1String("\\"));
+    QStringList parti;
+    QString parte;
+    bool tra = false, inParte = false;
+    for (int i = 0; i < valore.size(); ++i) {
+        const QChar c = valore[i];
+        if (tra && c == QLatin1Char('\\') && i + 1 < valore.size()) {
+            parte += valore[++i];
+        } else if (c == QLatin1Char('"')) {
+            tra = !tra;
+            inParte = true;
+        } else if (c == QLatin1Char(' ') && !tra) {
+            if (inParte)
+                parti << parte;
+            parte.clear();
+            inParte = false;
+        } else {
+            parte += c;
+            inParte = true;
+        }
+    }
+    if (inParte)
+        parti << parte;
+    for (QString& p : parti)
+        p.replace(QLatin1String("%%"), QLatin1String("%"));
+    return parti;
+}
+
 } // namespace
 
 class TestE2E : public QObject {
@@ -67,6 +105,7 @@ private slots:
     void collegamentoEMailSoloClicSinistro_data();
     void collegamentoEMailSoloClicSinistro();
     void finestraSulFileDato();
+    void lanciatoreAzioniEAvvioAutomatico();
 
 private:
     void scriviIni(const QByteArray& pulsiero);
@@ -523,7 +562,7 @@ void TestE2E::avvioMinimizzatoSenzaAreaDiNotifica() {
     env.insert(QStringLiteral("HOME"), dir_->path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath("config"));
     programma_->setProcessEnvironment(env);
-    programma_->start(dir_->filePath("bin/pulsiero"), {});
+    programma_->start(dir_->filePath("bin/pulsiero"), {"--avvio-automatico"}); // as the entry
     QVERIFY(programma_->waitForStarted());
 
     const auto stato = [&] {
@@ -615,6 +654,63 @@ void TestE2E::finestraSulFileDato() {
     QTRY_COMPARE(valoreIn(dir_->filePath("garage.ini"), "Passo"), QStringLiteral("1"));
     QVERIFY(!QFileInfo::exists(dir_->filePath("config/pulsiero")));
     QVERIFY(!QFileInfo::exists(dir_->filePath("bin/pulsiero.ini")));
+}
+
+// A window on a file of its own makes its own launcher and auto-start entry from its menu. The
+// launcher's key action presses that key on that file; the launcher always shows the window,
+// even with auto-start on; only the auto-start entry's command starts it hidden.
+void TestE2E::lanciatoreAzioniEAvvioAutomatico() {
+    const QString file = dir_->filePath("i miei $telecomandi/box 2.ini");
+    QDir().mkpath(QFileInfo(file).path());
+    QVERIFY(QFile::rename(dir_->filePath("bin/pulsiero.ini"), file));
+    avvia({"--impostazioni", file});
+    const auto voceIn = [](const QString& cartella) {
+        const QStringList voci = QDir(cartella).entryList({"*box_2-*.desktop"}, QDir::Files);
+        return voci.size() == 1 ? cartella + "/" + voci.first() : QString();
+    };
+    for (const int su : {4, 5}) { // "Crea collegamento sul desktop", then "Avvio Automatico"
+        const QStringList prima = finestreVisibili();
+        xdo({"key", "alt+o"});
+        QVERIFY(menuAperto(prima));
+        for (int i = 0; i < su; ++i)
+            xdo({"key", "Up"});
+        xdo({"key", "Return"});
+        QVERIFY(attiva(finestra_));
+    }
+    QString lanciatore, voce;
+    QTRY_VERIFY(!(lanciatore = voceIn(dir_->filePath("Desktop"))).isEmpty());
+    QTRY_VERIFY(!(voce = voceIn(dir_->filePath("config/autostart"))).isEmpty());
+    programma_->kill();
+    programma_->waitForFinished(3000);
+
+    const QStringList tasto3 = comandoDi(leggi(lanciatore), "Desktop Action tasto3");
+    QCOMPARE(tasto3.first(), dir_->filePath("bin/pulsiero"));
+    QProcess azione;
+    azione.start(tasto3.first(), tasto3.mid(1));
+    QCOMPARE(trama(*server_).mid(7, 2), QByteArray("1D"));
+    QTRY_COMPARE_WITH_TIMEOUT(azione.state(), QProcess::NotRunning, 5000);
+    QCOMPARE(azione.exitCode(), 0);
+    QCOMPARE(valoreIn(file, "Passo"), QStringLiteral("1"));
+
+    const QStringList principale = comandoDi(leggi(lanciatore), "Desktop Entry");
+    QCOMPARE(principale.mid(1), (QStringList{"--impostazioni", file}));
+    avvia(principale.mid(1)); // the window shows
+    programma_->kill();
+    programma_->waitForFinished(3000);
+
+    const QStringList avvio = comandoDi(leggi(voce), "Desktop Entry");
+    QCOMPARE(avvio.mid(1), (QStringList{"--impostazioni", file, "--avvio-automatico"}));
+    programma_->start(avvio.first(), avvio.mid(1));
+    QVERIFY(programma_->waitForStarted());
+    const QString pid = QString::number(programma_->processId());
+    // Up once it has windows of its own (the tray icon's, the hidden main window's).
+    QTRY_VERIFY_WITH_TIMEOUT(!xdo({"search", "--pid", pid, "--class", "pulsiero"}).isEmpty(),
+                             20000);
+    QTest::qWait(500);
+    // xdotool matches names regardless of case: the tray icon's window is "pulsiero".
+    for (const QString& w : xdo({"search", "--onlyvisible", "--pid", pid, "--name", "^Pulsiero$"})
+                                .split('\n', Qt::SkipEmptyParts))
+        QVERIFY2(xdo({"getwindowname", w}) != QStringLiteral("Pulsiero"), "the window shows");
 }
 
 QTEST_GUILESS_MAIN(TestE2E)

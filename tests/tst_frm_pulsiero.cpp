@@ -186,7 +186,7 @@ void TestFrmPulsiero::statoDopoLAvvio() {
     QCOMPARE(testoMostrato(figlio("Img_Pulsante_0")->toolTip()), QStringLiteral("Tasto 1"));
     QCOMPARE(testoMostrato(figlio("Img_Pulsante_1")->toolTip()), QStringLiteral("Apri garage"));
     QCOMPARE(figlio("Img_Pulsante_1")->accessibleName(), QStringLiteral("Apri garage"));
-    QVERIFY(finestra_->tray().icona().isVisible());
+    QVERIFY(finestra_->tray().icona()->isVisible());
     QVERIFY(!QFile::exists(amb_->ambiente.cartellaAutostart));
 }
 
@@ -305,7 +305,7 @@ void TestFrmPulsiero::chiusuraTerminaIlProgramma() {
     avvia();
     finestra_->close();
     QCOMPARE(uscite_, QList<int>{0});
-    QVERIFY(!finestra_->tray().icona().isVisible());
+    QVERIFY(!finestra_->tray().icona()->isVisible());
 }
 
 void TestFrmPulsiero::ctrlXTermina() {
@@ -320,10 +320,11 @@ void TestFrmPulsiero::avvioAutomaticoConTray() {
     QDir().mkpath(amb_->ambiente.cartellaAutostart);
     aiuti::scriviFile(amb_->ambiente.cartellaAutostart + "/pulsiero.desktop",
                       "[Desktop Entry]\nType=Application\nExec=/usr/bin/pulsiero\n");
+    amb_->ambiente.avvioAutomatico = true; // started by that entry
     avvia();
     QVERIFY(!finestra_->isVisible());
     QVERIFY(finestra_->menu().MenuAvvioAuto->isChecked());
-    QVERIFY(finestra_->tray().icona().isVisible());
+    QVERIFY(finestra_->tray().icona()->isVisible());
 }
 
 void TestFrmPulsiero::avvioAutomaticoSenzaTray() {
@@ -331,6 +332,7 @@ void TestFrmPulsiero::avvioAutomaticoSenzaTray() {
     aiuti::scriviFile(amb_->ambiente.cartellaAutostart + "/pulsiero.desktop",
                       "[Desktop Entry]\nType=Application\nExec=/usr/bin/pulsiero\n");
     aiuti::scriviFile(amb_->ambiente.percorsoIni, "");
+    amb_->ambiente.avvioAutomatico = true;
     finestra_ = std::make_unique<Frm_Pulsiero>(amb_->ambiente);
     finestra_->impostaTrayDisponibile([] { return false; });
     finestra_->Form_Load();
@@ -343,9 +345,9 @@ void TestFrmPulsiero::trayMostraLaFinestraETermina() {
     avvia();
     finestra_->NascondiFinestra(true);
     QVERIFY(!finestra_->isVisible());
-    emit finestra_->tray().icona().activated(QSystemTrayIcon::Context);
+    emit finestra_->tray().icona()->activated(QSystemTrayIcon::Context);
     QVERIFY(!finestra_->isVisible());
-    emit finestra_->tray().icona().activated(QSystemTrayIcon::Trigger);
+    emit finestra_->tray().icona()->activated(QSystemTrayIcon::Trigger);
     QVERIFY(finestra_->isVisible());
     QVERIFY(!finestra_->isMinimized());
 

@@ -21,6 +21,13 @@ const QCommandLineOption kTasto({QStringLiteral("t"), QStringLiteral("tasto")},
 const QCommandLineOption kImpostazioni({QStringLiteral("i"), QStringLiteral("impostazioni")},
                                        QStringLiteral("usa FILE come file delle impostazioni"),
                                        QStringLiteral("FILE"));
+// Written by the program into its auto-start entry only, so left out of the help.
+const QCommandLineOption kAvvioAutomatico = [] {
+    QCommandLineOption opzione(QStringLiteral("avvio-automatico"),
+                               QStringLiteral("avviato all'accesso: la finestra resta nascosta"));
+    opzione.setFlags(QCommandLineOption::HiddenFromHelp);
+    return opzione;
+}();
 const QCommandLineOption kAiuto({QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("mostra questo aiuto"));
 const QCommandLineOption kVersione({QStringLiteral("v"), QStringLiteral("version")},
@@ -61,7 +68,7 @@ QString erroreDiLettura(const QCommandLineParser& parser, const QStringList& arg
 RigaDiComando RigaDiComando::leggi(const QStringList& argomenti, bool provvisoria) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({kTasto, kImpostazioni, kAiuto, kVersione});
+    parser.addOptions({kTasto, kImpostazioni, kAvvioAutomatico, kAiuto, kVersione});
     const bool letta = parser.parse(argomenti);
     const bool senzaFinestra =
         parser.isSet(kTasto) || parser.isSet(kAiuto) || parser.isSet(kVersione);
@@ -76,6 +83,7 @@ RigaDiComando RigaDiComando::leggi(const QStringList& argomenti, bool provvisori
             QStringLiteral("argomento inatteso: %1").arg(parser.positionalArguments().first()));
 
     RigaDiComando riga;
+    riga.avvioAutomatico = parser.isSet(kAvvioAutomatico);
     if (parser.isSet(kImpostazioni)) {
         const QString file = parser.value(kImpostazioni);
         if (file.isEmpty())

@@ -23,8 +23,10 @@ int main(int argc, char** argv) {
     if (riga.azione != RigaDiComando::Azione::Finestra)
         return pulsiero::segnalaErrore(riga);
 
-    pulsiero::Frm_Pulsiero finestra(
-        pulsiero::Ambiente::predefinito(riga.fileImpostazioni(), riga.argomentiDelleVoci()));
+    auto ambiente =
+        pulsiero::Ambiente::predefinito(riga.fileImpostazioni(), riga.argomentiDelleVoci());
+    ambiente.avvioAutomatico = riga.avvioAutomatico;
+    pulsiero::Frm_Pulsiero finestra(ambiente);
     finestra.Form_Load();
     return QApplication::exec();
 }

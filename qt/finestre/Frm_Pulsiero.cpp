@@ -4,9 +4,12 @@
 #include "qt/finestre/Frm_About.h"
 #include "qt/finestre/Frm_Configurazione.h"
 #include "qt/finestre/ImmagineSvg.h"
+#include "qt/platform/PercorsoImpostazioni.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -49,18 +52,35 @@ QString tooltipLetterale(const QString& testo) {
 } // namespace
 
 Ambiente Ambiente::predefinito(const QString& percorsoIni, const QStringList& argomenti) {
-    return {percorsoIni, QCoreApplication::applicationFilePath(),
-            AvvioAutomatico::cartellaPredefinita(), CollegamentoDesktop::cartellaPredefinita(),
-            argomenti};
+    Ambiente ambiente;
+    ambiente.percorsoIni = percorsoIni;
+    ambiente.eseguibile = QCoreApplication::applicationFilePath();
+    ambiente.cartellaAutostart = AvvioAutomatico::cartellaPredefinita();
+    ambiente.cartellaDesktop = CollegamentoDesktop::cartellaPredefinita();
+    ambiente.argomenti = argomenti;
+    // A file given on the command line that is the usual one keeps the usual entries.
+    // (QFileInfo's own == finds any two missing files equal.)
+    const auto percorso = [](const QString& file) {
+        const QFileInfo info(file);
+        return info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+    };
+    const auto stesso = [&](const QString& a, const QString& b) {
+        return percorso(a) == percorso(b);
+    };
+    if (!argomenti.isEmpty() && !stesso(percorsoIni, scegliImpostazioni().percorso))
+        ambiente.fileVoci = percorsoIni;
+    return ambiente;
 }
 
 Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
     : QMainWindow(parent), ambiente_(ambiente), configurazione_(ambiente.percorsoIni),
       trasmettitore_(configurazione_), tray_(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg"))),
       uscita_(tray_, trasmettitore_),
-      avvioAutomatico_(ambiente.cartellaAutostart, ambiente.eseguibile, ambiente.argomenti),
-      collegamento_(ambiente.cartellaDesktop, ambiente.eseguibile, ambiente.argomenti),
-      trayDisponibile_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
+      avvioAutomatico_(ambiente.cartellaAutostart, ambiente.eseguibile, ambiente.argomenti,
+                       ambiente.fileVoci),
+      collegamento_(ambiente.cartellaDesktop, ambiente.eseguibile, ambiente.argomenti,
+                    ambiente.fileVoci),
+      trayDisponibile_([this] { return tray_.disponibile(); }) {
     setObjectName(QStringLiteral("Frm_Pulsiero"));
     setWindowTitle(QStringLiteral("Pulsiero"));
     setWindowIcon(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg")));
@@ -150,7 +170,7 @@ void Frm_Pulsiero::MenuInitCom_Click() {
 
 // The launcher's own outcome is not reported: the user sees it on the desktop.
 void Frm_Pulsiero::MenuCreaCollegamento_Click() {
-    collegamento_.crea();
+    collegamento_.crea(descrizioni_);
 }
 
 void Frm_Pulsiero::MenuEliminaCollegamento_Click() {
@@ -175,9 +195,11 @@ void Frm_Pulsiero::Form_Load() {
     NascondiContorni();
     // The random generator was seeded from the clock when the transmitter was created.
     tray_.AggiungiIcona();
-    const bool avvioAuto = avvioAutomatico_.LeggiAvvioAuto();
-    menu_.MenuAvvioAuto->setChecked(avvioAuto);
-    NascondiFinestra(avvioAuto);
+    avvioAutomatico_.aggiorna();
+    menu_.MenuAvvioAuto->setChecked(avvioAutomatico_.LeggiAvvioAuto());
+    // Only a start by the auto-start entry stays hidden: a launcher or a command always shows
+    // the window, whatever the entry says.
+    NascondiFinestra(ambiente_.avvioAutomatico);
     caricamento_ = false;
 }
 
@@ -217,6 +239,7 @@ void Frm_Pulsiero::applicaTesti(const Impostazioni::TestiPulsiero& testi) {
         if (!descrizione.isEmpty()) // an empty description keeps the one shown so far
             impostaDescrizione(i, descrizione);
     }
+    collegamento_.aggiorna(descrizioni_);
 }
 
 // A name that fits is centred; a longer one shows its beginning, cut at the label's right edge.

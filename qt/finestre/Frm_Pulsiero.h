@@ -31,6 +31,10 @@ struct Ambiente {
     QString cartellaAutostart;
     QString cartellaDesktop;
     QStringList argomenti; // the options the auto-start entry and the launcher start it with
+    // The settings file that names the entries, empty for the usual file: each file has its own
+    // auto-start entry and launcher.
+    QString fileVoci;
+    bool avvioAutomatico = false; // started by the auto-start entry: the window starts hidden
 
     // The user's own folders, with the settings file and the entries' options already chosen.
     static Ambiente predefinito(const QString& percorsoIni, const QStringList& argomenti);
