@@ -209,6 +209,9 @@ void TestAutenticazione::pressioneConChiave_data() {
                                         << QByteArray("65535") << QByteArray("65535");
     QTest::newRow("ciclo oltre 65535") << QByteArray("Passo=3\nCiclo=65536\n") << QByteArray()
                                        << QByteArray("3") << QByteArray("65536");
+    QTest::newRow("ciclo oltre 32 bit") // 4294967298 would wrap to 2
+        << QByteArray("Passo=3\nCiclo=4294967298\n") << QByteArray() << QByteArray("3")
+        << QByteArray("4294967298");
     QTest::newRow("ciclo non numerico")
         << QByteArray("Passo=3\nCiclo=2x\n") << QByteArray() << QByteArray("3") << QByteArray("2x");
     QTest::newRow("ciclo 65535 senza giro")

@@ -108,6 +108,8 @@ void TestDesktop::exec_data() {
                                << "\"/x/a\\\\\\\\b\"";
     QTest::newRow("percent") << "/x/100%"
                              << "/x/100%%";
+    QTest::newRow("backtick") << "/x/a`b"
+                              << "\"/x/a\\\\`b\"";
 }
 
 void TestDesktop::exec() {

@@ -115,6 +115,10 @@ void TestIniDocument::lettura_data() {
         << QByteArray("[S]\nk=\xC0\xAF\n") << "S"
         << "k"
         << "À¯";
+    QTest::newRow("Windows-1252 shaped like overlong 3-byte UTF-8")
+        << QByteArray("[S]\nk=\xE0\x80\xAF\n") << "S"
+        << "k"
+        << "à€¯";
 }
 
 void TestIniDocument::lettura() {
@@ -264,6 +268,9 @@ void TestIniDocument::regoleWindows_data() {
     QTest::newRow("read: odd UTF-16 length is 8-bit text")
         << QByteArray("\xFF\xFE\n[S]\nk=v\n") << "read" << QByteArray("S") << QByteArray("k")
         << QByteArray() << QByteArray("v");
+    QTest::newRow("read: UTF-16 starting a pair with a low surrogate is 8-bit text")
+        << utf16("[S]\r\nk=") + QByteArray("\x00\xDC\x00\xDC\r\0\n\0", 8) << "read"
+        << QByteArray("S") << QByteArray("k") << QByteArray() << QByteArray("<none>");
     QTest::newRow("read: value cut at NUL")
         << QByteArray("[S]\nk=ab\0cd\n", 12) << "read" << QByteArray("S") << QByteArray("k")
         << QByteArray() << QByteArray("ab");
