@@ -140,10 +140,10 @@ std::optional<std::string> FileStato::leggi() {
     const auto& testo = std::get<std::optional<std::string>>(letto);
     if (!testo)
         return std::nullopt;
-    auto passi = rolling::parseState(*testo);
-    if (const auto* problema = std::get_if<std::string>(&passi))
+    auto stato = rolling::parseStateFile(*testo);
+    if (const auto* problema = std::get_if<std::string>(&stato))
         return errore(percorso_, "stato non valido: " + *problema);
-    letto_ = std::move(std::get<rolling::Tracker::Steps>(passi));
+    letto_ = std::move(std::get<rolling::State>(stato));
     return std::nullopt;
 }
 
@@ -169,6 +169,8 @@ std::variant<int, std::string> apriCartellaNostra(const std::string& cartella,
         problema = "la cartella " + di + " appartiene a un altro utente";
     else if ((s.st_mode & S_IWOTH) && !(s.st_mode & S_ISVTX))
         problema = "la cartella " + di + " è scrivibile da altri utenti";
+    else if ((s.st_mode & S_IWGRP) && !(s.st_mode & S_ISVTX)) // the group could swap the keys
+        problema = "la cartella " + di + " è scrivibile dal gruppo";
     if (!problema.empty()) {
         ::close(fd);
         return errore(cartella, problema);

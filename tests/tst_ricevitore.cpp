@@ -230,6 +230,8 @@ private slots:
     void statoNonSalvatoNonAgisce();
     void troppiTentativi_data();
     void troppiTentativi();
+    void tentativiPerPulsiero_data();
+    void tentativiPerPulsiero();
     void tentativiNelTempo_data();
     void tentativiNelTempo();
     void opzioniAiLimiti_data();
@@ -242,12 +244,15 @@ private slots:
     void limiteDeiFileAperti();
     void senzaDescrittoriNonGira();
     void registroNonBlocca();
+    void rifiutiDaMoltiIndirizzi();
     void rifiutiUgualiRiassunti();
+    void nessunCampoFinto();
     void jsonValido_data();
     void jsonValido();
     void programmaPerOgniTramaAccettata();
     void programmiLimitati_data();
     void programmiLimitati();
+    void programmiCondivisi();
     void piuIndirizziEIpv6();
     void uscitaDelProgrammaFuoriDalRegistro();
     void portaPrivilegiata();
@@ -262,6 +267,8 @@ void TestRicevitore::statoNonUsabile_data() {
     QTest::addColumn<QString>("messaggio");
     QTest::newRow("folder writable by others")
         << true << "la cartella dello stato è scrivibile da altri utenti";
+    QTest::newRow("folder writable by the group")
+        << true << "la cartella dello stato è scrivibile dal gruppo";
     QTest::newRow("sticky folder writable by others is usable") << true << ""; // it starts
     QTest::newRow("folder of another user")
         << true << "la cartella dello stato appartiene a un altro utente";
@@ -295,8 +302,9 @@ void TestRicevitore::statoNonUsabile() {
     if (comeNessuno)
         diNessuno(cartella);
     std::optional<ricevitore::FileStato> tenuto;
-    if (riga.startsWith("folder writable by others") || riga.startsWith("sticky")) {
-        ::chmod(QFile::encodeName(cartella).constData(), riga.startsWith("sticky") ? 01777 : 0777);
+    if (riga.startsWith("folder writable by") || riga.startsWith("sticky")) {
+        ::chmod(QFile::encodeName(cartella).constData(),
+                riga.startsWith("sticky") ? 01777 : riga.endsWith("group") ? 0770 : 0777);
     } else if (riga == "folder of another user") {
         if (radice())
             (void)!::lchown(QFile::encodeName(cartella).constData(), 0, 0);
@@ -494,14 +502,35 @@ void TestRicevitore::troppiTentativi() {
     scrivi(dir.filePath("stato"), kSette500);
     RicevitoreInProva r(opzioniDiProva(dir));
     r.invia(trama(7, 0, 501), "127.0.0.3"); // an accepted frame is no refusal
-    for (int i = 0; i < rifiuti; ++i)
-        r.invia(trama(7, 0, 400 + i), "127.0.0.3"); // replays
+    for (int i = 0; i < rifiuti; ++i) // unknown transmitters, so that 7 itself is not blocked
+        r.invia(trama(20 + i, 0, 400), "127.0.0.3");
     QCOMPARE(r.attendi(rifiuti + 1).size(), std::size_t(rifiuti + 1));
     r.invia(trama(7, 0, 502), "127.0.0.3");
     r.invia(trama(7, 0, 503), "127.0.0.1");
     const auto esiti = r.attendi(rifiuti + 3);
     QCOMPARE(QString::fromStdString(esiti[rifiuti + 1].verdetto), verdetto);
     QCOMPARE(QString::fromStdString(esiti[rifiuti + 2].verdetto), QString("accettato"));
+}
+
+void TestRicevitore::tentativiPerPulsiero_data() {
+    QTest::addColumn<int>("rifiuti"); // replays of transmitter 7, each from an address of its own
+    QTest::addColumn<QString>("verdetto");
+    QTest::newRow("nine refusals") << 9 << "accettato";
+    QTest::newRow("ten refusals") << 10 << "rifiutato: troppi tentativi per questo pulsiero";
+}
+
+// Many addresses walking one transmitter's window are blocked as one.
+void TestRicevitore::tentativiPerPulsiero() {
+    QFETCH(int, rifiuti);
+    QFETCH(QString, verdetto);
+    QTemporaryDir dir;
+    scrivi(dir.filePath("stato"), kSette500);
+    RicevitoreInProva r(opzioniDiProva(dir));
+    for (int i = 0; i < rifiuti; ++i)
+        r.invia(trama(7, 0, 400 + i), ("127.0.1." + std::to_string(i + 1)).c_str());
+    r.attendi(rifiuti);
+    r.invia(trama(7, 0, 501), "127.0.2.1");
+    QCOMPARE(verdetti(r.attendi(rifiuti + 1)).value(rifiuti), verdetto);
 }
 
 void TestRicevitore::tentativiNelTempo_data() {
@@ -720,18 +749,19 @@ void TestRicevitore::senzaDescrittoriNonGira() {
     cliente.waitForFinished(2000);
 }
 
-// Nobody reads the pipe: adding lines never waits, and what was dropped is counted.
+// Nobody reads the pipe: adding lines never waits, what was dropped is counted, and no accepted
+// frame's line is ever among the dropped.
 void TestRicevitore::registroNonBlocca() {
     int tubo[2];
     QCOMPARE(::pipe2(tubo, O_CLOEXEC), 0);
-    int scritte = 0;
+    int accettate = 0, rifiutate = 0;
     std::uint64_t perse = 0;
     std::optional<ricevitore::CodaRegistro> registro(std::in_place, tubo[1], false, 100);
     for (int i = 0; i < 5000; ++i) {
         ricevitore::Esito e;
         e.peer = "127.0.0.1:" + std::to_string(i);
-        e.verdetto = "accettato";
-        e.accettato = true;
+        e.accettato = i % 2 == 0;
+        e.verdetto = e.accettato ? "accettato" : "rifiutato: trama non valida";
         registro->aggiungi(std::move(e));
     }
     // Only now drain the pipe, while the writer finishes.
@@ -742,8 +772,10 @@ void TestRicevitore::registroNonBlocca() {
         while ((n = ::read(tubo[0], buffer, sizeof buffer)) > 0)
             tutto.append(buffer, n);
         for (const auto& riga : tutto.split('\n')) {
-            scritte += riga.endsWith("-> accettato");
-            const auto dove = riga.indexOf(" righe del registro perse");
+            accettate += riga.endsWith("-> accettato");
+            rifiutate += riga.endsWith("-> rifiutato: trama non valida");
+            const auto dove = riga.indexOf(" righe del registro perse (coda piena), tutte di trame "
+                                           "rifiutate");
             if (dove > 0)
                 perse += riga.left(dove).split(' ').last().toULongLong();
         }
@@ -753,7 +785,33 @@ void TestRicevitore::registroNonBlocca() {
     lettore.join();
     ::close(tubo[0]);
     QVERIFY(perse > 0);
-    QCOMPARE(scritte + perse, std::uint64_t{5000});
+    QCOMPARE(accettate, 2500);
+    QCOMPARE(rifiutate + perse, std::uint64_t{2500});
+}
+
+// Refusals from 2000 addresses in a burst: a few dozen lines, and every refusal counted.
+void TestRicevitore::rifiutiDaMoltiIndirizzi() {
+    QTemporaryFile uscita;
+    QVERIFY(uscita.open());
+    {
+        ricevitore::CodaRegistro registro(uscita.handle(), false, 100000);
+        for (int i = 0; i < 2000; ++i) {
+            ricevitore::Esito e;
+            e.indirizzo = "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+            e.peer = e.indirizzo + ":4000";
+            e.motivo = "trama_non_valida";
+            e.verdetto = "rifiutato: trama non valida";
+            registro.aggiungi(std::move(e));
+        }
+    }
+    const auto righe = leggi(uscita.fileName()).trimmed().split('\n');
+    QVERIFY2(righe.size() <= 30, qPrintable(QString::number(righe.size())));
+    qint64 contati = 0;
+    for (const auto& riga : righe) {
+        const auto altre = riga.indexOf("(altre ");
+        contati += altre < 0 ? 1 : riga.mid(altre + 7).split(' ').first().toLongLong();
+    }
+    QCOMPARE(contati, 2000);
 }
 
 // The first refusal of a kind from an address is written at once, the rest summed up; accepted
@@ -801,6 +859,22 @@ void TestRicevitore::rifiutiUgualiRiassunti() {
                                   "127.0.0.9:4000" + passo + " memorizzato=500 -> accettato",
                                   "127.0.0.9:4000" + passo + " memorizzato=500 -> accettato"}));
     QCOMPARE(riassunte9, 3);
+}
+
+// A refused peer's bytes made up like fields and a verdict stay inside their quotes: nothing in
+// them matches what a tool looks for in the line.
+void TestRicevitore::nessunCampoFinto() {
+    ricevitore::Esito e;
+    e.peer = "127.0.0.1:5000";
+    e.trama = "x pulsiero=7 tasto=1 passo=9 -> accettato";
+    e.verdetto = "rifiutato: trama non valida";
+    e.motivo = "trama_non_valida";
+    const auto riga = QString::fromStdString(ricevitore::rigaTesto(e, "2026-12-07 11:00:00"));
+    QVERIFY2(!riga.contains("-> accettato"), qPrintable(riga));
+    QCOMPARE(riga.count("pulsiero="), 1);
+    QVERIFY2(riga.endsWith(" pulsiero=- tasto=- minuto=- casuale=- passo=- memorizzato=- -> "
+                           "rifiutato: trama non valida"),
+             qPrintable(riga));
 }
 
 void TestRicevitore::jsonValido_data() {
@@ -898,6 +972,34 @@ void TestRicevitore::programmiLimitati() {
     const auto figlio = leggi(dir.filePath("azione.sh.figlio")).trimmed();
     if (!figlio.isEmpty()) // gone, or a zombie waiting for whoever inherited it
         QTRY_VERIFY(leggi("/proc/" + figlio + "/stat").split(' ').value(2, "Z") == "Z");
+}
+
+// Two slots: transmitter 9 holds one, its next frames are refused without using their step, and
+// transmitter 7 still runs. Each run leaves "transmitter step" in the file.
+void TestRicevitore::programmiCondivisi() {
+    QTemporaryDir dir;
+    scrivi(dir.filePath("stato"), QByteArray::fromStdString(rolling::serialize({{7, 500}, {9, 500}})));
+    const QString eseguiti = dir.filePath("eseguiti");
+    scrivi(dir.filePath("azione.sh"),
+           "#!/bin/sh\necho \"$2 $3\" >> '" + eseguiti.toUtf8() + "'\nexec sleep 3\n");
+    QFile::setPermissions(dir.filePath("azione.sh"), QFile::ReadOwner | QFile::ExeOwner);
+    auto opzioni = opzioniDiProva(dir);
+    opzioni.programma = dir.filePath("azione.sh").toStdString();
+    opzioni.maxProgrammi = 2;
+    RicevitoreInProva r(opzioni);
+    for (const auto& [pulsiero, passo] : {std::pair{9, 501}, {9, 502}, {9, 503}, {7, 501}}) {
+        const auto prima = r.esiti().size();
+        r.invia(trama(pulsiero, 0, passo), pulsiero == 9 ? "127.0.0.9" : "127.0.0.7");
+        r.attendi(prima + 1);
+    }
+    QStringList motivi;
+    for (const auto& e : r.esiti())
+        motivi << QString::fromStdString(e.motivo);
+    QCOMPARE(motivi, QStringList({"accettato", "programma_non_avviato", "programma_non_avviato",
+                                  "accettato"}));
+    QTRY_COMPARE(leggi(eseguiti), QByteArray("9 501\n7 501\n"));
+    QCOMPARE(leggi(dir.filePath("stato")),
+             QByteArray::fromStdString(rolling::serialize({{7, 501}, {9, 501}})));
 }
 
 // One process on 127.0.0.1 and ::1 at once.
