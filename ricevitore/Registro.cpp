@@ -148,6 +148,10 @@ void CodaRegistro::aggiungi(Esito e) {
         if (e.quando == 0)
             e.quando = std::time(nullptr);
         coda_.push_back(std::move(e));
+        // The writer takes the whole queue at once: only the first line wakes it, so a flood
+        // costs one wake-up per batch, not one per line.
+        if (coda_.size() > 1)
+            return;
     }
     lavoro_.notify_one();
 }

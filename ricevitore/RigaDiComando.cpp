@@ -2,6 +2,7 @@
 
 #include "core/LenientNumber.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cmath>
 #include <functional>
@@ -287,8 +288,13 @@ std::variant<RigaDiComando, std::string> leggiRigaDiComando(int argc, char** arg
         }
         if (trovata == ':')
             return "manca il valore di " + scritta.substr(0, scritta.find('='));
-        if (trovata == '?')
-            return "opzione sconosciuta: " + scritta.substr(0, scritta.find('='));
+        if (trovata == '?') {
+            const auto nome = scritta.substr(0, scritta.find('='));
+            const bool nota = std::any_of(tabella.begin(), tabella.end(), [&](const Voce& v) {
+                return "--" + std::string(v.nome) == nome;
+            });
+            return nota ? nome + " non vuole un valore" : "opzione sconosciuta: " + nome;
+        }
         const auto indice = static_cast<std::size_t>(trovata - 256);
         const auto& voce = tabella[indice];
         if (!date.insert(indice).second && std::string(voce.nome) != "indirizzo")

@@ -287,7 +287,6 @@ void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessio
         if (aperte_[c.da.chiave] >= opzioni_.maxPerIndirizzo)
             chiudiPiuVecchia(connessioni, c.da.chiave, conclusi);
         ++aperte_[c.da.chiave];
-        ++accettate;
         if (connessioni.size() >= opzioni_.maxConnessioni) {
             chiudi(connessioni.front(), "troppe connessioni", "troppe_connessioni", conclusi);
             connessioni.erase(connessioni.begin());
@@ -295,6 +294,8 @@ void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessio
         connessioni.push_back(std::move(c));
         if (!leggi(connessioni.back(), conclusi)) // the frame is often there already
             connessioni.pop_back();
+        else // only a connection left open takes a slot from this round's share
+            ++accettate;
     }
 }
 

@@ -20,7 +20,7 @@ $solo_programma || packages+=(
   xvfb xauth xdotool trayer openbox wmctrl x11-utils procps libxcb1-dev
   libbenchmark-dev clang libclang-rt-14-dev
   desktop-file-utils appstream librsvg2-bin dpkg-dev file lintian man-db bash-completion
-  systemd util-linux
+  systemd util-linux iproute2 strace
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -202,6 +204,7 @@ public:
         p_.waitForFinished(5000);
     }
     QString pid() const { return QString::number(p_.processId()); }
+    std::uint16_t porta() const { return porta_; }
 
 private:
     QProcess p_;
@@ -236,6 +239,8 @@ private slots:
     void tentativiNelTempo();
     void opzioniAiLimiti_data();
     void opzioniAiLimiti();
+    void opzioniDelProgramma_data();
+    void opzioniDelProgramma();
     void unaConnessione_data();
     void unaConnessione();
     void laPiuVecchiaFaPosto();
@@ -255,6 +260,7 @@ private slots:
     void programmiCondivisi();
     void piuIndirizziEIpv6();
     void uscitaDelProgrammaFuoriDalRegistro();
+    void ascoltoFallito();
     void portaPrivilegiata();
 };
 
@@ -587,6 +593,115 @@ void TestRicevitore::opzioniAiLimiti() {
     const auto [codice, errori] = p.uscita();
     QCOMPARE(codice, 2);
     QVERIFY2(errori.startsWith("pulsiero-ricevitore: " + errore + "\n"), qPrintable(errori));
+}
+
+void TestRicevitore::opzioniDelProgramma_data() {
+    // Each row runs the program with --porta 0 and --stato @/stato (@: a new folder) unless it
+    // gives its own.
+    QTest::addColumn<QStringList>("argomenti");
+    QTest::addColumn<int>("uscita"); // -1: it listens, and is stopped by the test
+    QTest::addColumn<QString>("messaggio");
+    QTest::addColumn<QString>("ascolta"); // addresses it must answer on, then ":" and one it must
+                                          // not ("127.0.0.1:" nothing refused)
+    const auto riga = [](const char* nome, QStringList a, int uscita, QString messaggio,
+                         QString ascolta = "127.0.0.1:") {
+        QTest::newRow(nome) << a << uscita << messaggio << ascolta;
+    };
+    riga("--indirizzo replaces 127.0.0.1", {"--indirizzo", "127.0.0.2"}, -1, "in ascolto su 127.0.0.2 ",
+         "127.0.0.2:127.0.0.1");
+    riga("--indirizzo twice", {"--indirizzo", "127.0.0.2", "--indirizzo=127.0.0.3"}, -1,
+         "in ascolto su 127.0.0.2, 127.0.0.3 porta", "127.0.0.2,127.0.0.3:127.0.0.1");
+    riga("--porta=0", {"--porta=0"}, -1, "in ascolto su 127.0.0.1 porta");
+    riga("--ricevitore 1e+2", {"--ricevitore", "1e+2"}, -1, "ricevitore 100,");
+    riga("--ricevitore=1048575", {"--ricevitore=1048575"}, -1, "ricevitore 1048575,");
+    riga("--pulsieri 7,9", {"--pulsieri", "7,9"}, -1, "in ascolto");
+    riga("--finestra 1024", {"--finestra", "1024"}, -1, "in ascolto");
+    riga("--risincronizzazione 0", {"--risincronizzazione", "0"}, -1, "in ascolto");
+    riga("--avanzamento-orario 1", {"--avanzamento-orario", "1"}, -1, "in ascolto");
+    riga("--tolleranza no", {"--tolleranza", "no"}, -1, "in ascolto");
+    riga("--tolleranza=720", {"--tolleranza=720"}, -1, "in ascolto");
+    riga("--apprendimento", {"--apprendimento", "--apprendimento-secondi", "86400"}, -1,
+         "(apprendimento aperto per 86400 s)");
+    riga("--stato elsewhere", {"--stato", "@/altro/stato"}, -1, "/altro/stato");
+    riga("--chiavi", {"--chiavi", "@/chiavi"}, -1, "in ascolto");
+    riga("--tentativi and --blocco-secondi", {"--tentativi", "1", "--blocco-secondi", "86400"}, -1,
+         "in ascolto");
+    riga("--esegui", {"--esegui", "/bin/true", "--max-programmi", "64", "--esegui-secondi", "3600"},
+         -1, "in ascolto");
+    riga("--json", {"--json"}, -1, "in ascolto");
+    riga("--max-connessioni", {"--max-connessioni", "8", "--max-per-indirizzo", "1"}, -1,
+         "in ascolto");
+    riga("--version", {"--version"}, 0, "");
+    riga("--help", {"--help"}, 0, "");
+    riga("-h", {"-h"}, 0, "");
+    riga("--abbina 7", {"--abbina", "7"}, 0, "pulsiero 7 abbinato");
+    riga("--dimentica of nothing", {"--dimentica", "7"}, 1, "pulsiero 7 sconosciuto");
+    // Malformed: exit 2, one line naming the option, and nothing created.
+    riga("empty --porta", {"--porta", ""}, 2, "valore vuoto per --porta");
+    riga("empty --stato", {"--stato", ""}, 2, "valore vuoto per --stato");
+    riga("empty --chiavi", {"--chiavi="}, 2, "valore vuoto per --chiavi");
+    riga("empty --esegui", {"--esegui="}, 2, "valore vuoto per --esegui");
+    riga("empty --indirizzo", {"--indirizzo", ""}, 2, "indirizzo non valido per --indirizzo: ");
+    riga("empty --pulsieri", {"--pulsieri="}, 2, "valore vuoto per --pulsieri");
+    riga("--pulsieri trailing comma", {"--pulsieri", "7,"}, 2, "numero mancante in --pulsieri: 7,");
+    riga("--pulsieri leading comma", {"--pulsieri", ",7"}, 2, "numero mancante in --pulsieri: ,7");
+    riga("--pulsieri 129", {"--pulsieri", "7,129"}, 2, "--pulsieri deve essere tra 1 e 128");
+    riga("--porta trailing junk", {"--porta", "10100x"}, 2, "valore non numerico per --porta: 10100x");
+    riga("--tolleranza trailing junk", {"--tolleranza", "5m"}, 2, "valore non numerico per --tolleranza");
+    riga("--finestra 1.5", {"--finestra", "1.5"}, 2, "valore non intero per --finestra: 1.5");
+    riga("--ricevitore too long", {"--ricevitore", "99999999999999999999"}, 2,
+         "--ricevitore deve essere tra 1 e 1048575");
+    riga("--porta 65536", {"--porta=65536"}, 2, "--porta deve essere tra 0 e 65535");
+    riga("--indirizzo not an address", {"--indirizzo", "1.2.3"}, 2,
+         "indirizzo non valido per --indirizzo: 1.2.3");
+    riga("--porta repeated", {"--porta", "0", "--porta=0"}, 2, "opzione ripetuta: --porta");
+    riga("--json repeated", {"--json", "--json"}, 2, "opzione ripetuta: --json");
+    riga("--json=1", {"--json=1"}, 2, "--json non vuole un valore");
+    riga("value missing", {"--tentativi"}, 2, "manca il valore di --tentativi");
+    riga("unknown option", {"--x"}, 2, "opzione sconosciuta: --x");
+    riga("unknown option=value", {"--x=1"}, 2, "opzione sconosciuta: --x");
+    riga("an argument", {"extra"}, 2, "argomento inatteso: extra");
+}
+
+// Every option on the real program: what it says, how it ends, where it listens, and that a
+// refused command line creates nothing.
+void TestRicevitore::opzioniDelProgramma() {
+    QFETCH(QStringList, argomenti);
+    QFETCH(int, uscita);
+    QFETCH(QString, messaggio);
+    QFETCH(QString, ascolta);
+    QTemporaryDir dir;
+    argomenti.replaceInStrings("@", dir.path());
+    QStringList prima;
+    for (const QString& base : {"--porta", "--stato"})
+        if (argomenti.filter(QRegularExpression("^" + base + "(=|$)")).isEmpty())
+            prima << base << (base == "--porta" ? "0" : dir.filePath("stato"));
+    ProgrammaInProva p;
+    const bool inAscolto = p.avvia(prima + argomenti, false);
+    QCOMPARE(inAscolto, uscita == -1);
+    const auto risponde = [&](const QString& indirizzo) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(p.porta());
+        inet_pton(AF_INET, qPrintable(indirizzo), &a.sin_addr);
+        const bool si = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        ::close(fd);
+        return si;
+    };
+    if (inAscolto) {
+        for (const QString& a : ascolta.section(':', 0, 0).split(',', Qt::SkipEmptyParts))
+            QVERIFY2(risponde(a), qPrintable(a));
+        if (!ascolta.section(':', 1).isEmpty())
+            QVERIFY(!risponde(ascolta.section(':', 1)));
+    }
+    const auto [codice, errori] = p.uscita();
+    QCOMPARE(codice, uscita);
+    QVERIFY2(errori.contains(messaggio), qPrintable(errori));
+    if (uscita == 2) {
+        QVERIFY2(errori.startsWith("pulsiero-ricevitore: " + messaggio), qPrintable(errori));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    }
 }
 
 void TestRicevitore::unaConnessione_data() {
@@ -1051,6 +1166,29 @@ void TestRicevitore::uscitaDelProgrammaFuoriDalRegistro() {
     }
     QCOMPARE(motivi, QStringList({"accettato", "trama_non_valida", "risincronizzazione_in_attesa",
                                   "troppo_avanti"}));
+}
+
+// listen() fails after bind() succeeded (a fault injected by strace): the receiver stops with
+// the reason rather than say it listens.
+void TestRicevitore::ascoltoFallito() {
+    if (QStandardPaths::findExecutable("strace").isEmpty())
+        QSKIP("strace is not installed");
+    QTemporaryDir dir;
+    QProcess p;
+    p.start("strace", {"-f", "-qq", "-o", "/dev/null", "-e", "trace=listen", "-e",
+                       "inject=listen:error=EADDRINUSE", RICEVITORE, "--porta", "0", "--stato",
+                       dir.filePath("stato")});
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        QFAIL("the receiver went on without listening");
+    }
+    const QString errori = QString::fromUtf8(p.readAllStandardError());
+    if (errori.contains("ptrace"))
+        QSKIP(qPrintable("strace cannot trace here: " + errori));
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY2(errori.contains("Impossibile ascoltare su 127.0.0.1 porta 0: Address already in use"),
+             qPrintable(errori));
 }
 
 void TestRicevitore::portaPrivilegiata() {
