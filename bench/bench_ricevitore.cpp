@@ -17,8 +17,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
-#include <optional>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <pthread.h>
 #include <string>

@@ -140,8 +140,8 @@ void Tracker::remember(std::vector<Candidate>& candidates, Counter step, std::in
     if (std::any_of(candidates.begin(), candidates.end(),
                     [&](const Candidate& c) { return fromOrigin(c) && c.step == step; }))
         return;
-    if (static_cast<std::size_t>(std::count_if(candidates.begin(), candidates.end(),
-                                               fromOrigin)) >= kCandidates)
+    if (static_cast<std::size_t>(std::count_if(candidates.begin(), candidates.end(), fromOrigin)) >=
+        kCandidates)
         candidates.erase(std::find_if(candidates.begin(), candidates.end(), fromOrigin));
     else if (candidates.size() >= kAllCandidates)
         candidates.erase(candidates.begin());
@@ -264,7 +264,8 @@ std::variant<State, std::string> parseStateFile(std::string_view text, std::int6
             line.remove_suffix(kKeyedMark.size());
         const auto space = line.find(' ');
         const auto transmitter = digits(line.substr(0, space));
-        const bool noStep = keyed && space != std::string_view::npos && line.substr(space + 1) == "-";
+        const bool noStep =
+            keyed && space != std::string_view::npos && line.substr(space + 1) == "-";
         const auto step = space == std::string_view::npos || noStep
                               ? std::nullopt
                               : digits(line.substr(space + 1));

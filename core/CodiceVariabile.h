@@ -64,8 +64,8 @@ constexpr std::int64_t keyedOrdinal(Counter counter) {
 class Tracker {
 public:
     using Steps = std::map<std::int32_t, Counter>;
-    static constexpr std::size_t kCandidates = 4;       // pending first frames per origin
-    static constexpr std::size_t kAllCandidates = 64;   // and per transmitter
+    static constexpr std::size_t kCandidates = 4;     // pending first frames per origin
+    static constexpr std::size_t kAllCandidates = 64; // and per transmitter
 
     struct Result {
         Verdict verdict;
@@ -115,8 +115,7 @@ private:
     void remember(std::vector<Candidate>& candidates, Counter step, std::int64_t seconds,
                   std::string_view origin) const;
     bool staleMinute(std::int32_t frameMinute, std::int32_t nowMinute) const;
-    bool withinHourlyAdvance(std::int32_t transmitter, std::int64_t steps,
-                             std::int64_t nowSeconds);
+    bool withinHourlyAdvance(std::int32_t transmitter, std::int64_t steps, std::int64_t nowSeconds);
 
     Policy policy_;
     Steps steps_;

@@ -14,9 +14,9 @@ extern char** environ;
 namespace pulsiero::ricevitore {
 
 std::size_t Programmi::occupati(const std::function<bool(const Posto&)>& quali) const {
-    return static_cast<std::size_t>(
-        std::count_if(prenotati_.begin(), prenotati_.end(), quali) +
-        std::count_if(figli_.begin(), figli_.end(), [&](const Figlio& f) { return quali(f.posto); }));
+    return static_cast<std::size_t>(std::count_if(prenotati_.begin(), prenotati_.end(), quali) +
+                                    std::count_if(figli_.begin(), figli_.end(),
+                                                  [&](const Figlio& f) { return quali(f.posto); }));
 }
 
 std::optional<std::string> Programmi::prenota(std::int32_t pulsiero, bool autenticato) {

@@ -131,8 +131,7 @@ struct Voce {
 // A numeric option: its bounds and where the value goes.
 Voce numerica(const char* nome, long minimo, long massimo,
               std::function<void(RigaDiComando&, long)> metti) {
-    return {nome, true,
-            [=](RigaDiComando& r, const std::string& v) -> std::optional<Errore> {
+    return {nome, true, [=](RigaDiComando& r, const std::string& v) -> std::optional<Errore> {
                 const auto n = intero(v, minimo, massimo, std::string("--") + nome);
                 if (auto* errore = std::get_if<Errore>(&n))
                     return *errore;
@@ -204,10 +203,9 @@ const std::vector<Voce>& voci() {
              r.opzioni.apprendimento = true;
              return std::nullopt;
          }},
-        numerica("apprendimento-secondi", 1, 86400,
-                 [](RigaDiComando& r, long n) {
-                     r.opzioni.apprendimentoSecondi = static_cast<int>(n);
-                 }),
+        numerica(
+            "apprendimento-secondi", 1, 86400,
+            [](RigaDiComando& r, long n) { r.opzioni.apprendimentoSecondi = static_cast<int>(n); }),
         testo("stato", [](RigaDiComando& r, const std::string& v) { r.opzioni.fileStato = v; }),
         testo("chiavi", [](RigaDiComando& r, const std::string& v) { r.opzioni.fileChiavi = v; }),
         numerica("abbina", 1, 128,
@@ -225,10 +223,9 @@ const std::vector<Voce>& voci() {
         numerica("blocco-secondi", 1, 86400,
                  [](RigaDiComando& r, long n) { r.opzioni.blocco = seconds(n); }),
         testo("esegui", [](RigaDiComando& r, const std::string& v) { r.opzioni.programma = v; }),
-        numerica("max-programmi", 1, 64,
-                 [](RigaDiComando& r, long n) {
-                     r.opzioni.maxProgrammi = static_cast<std::size_t>(n);
-                 }),
+        numerica(
+            "max-programmi", 1, 64,
+            [](RigaDiComando& r, long n) { r.opzioni.maxProgrammi = static_cast<std::size_t>(n); }),
         numerica("esegui-secondi", 1, 3600,
                  [](RigaDiComando& r, long n) { r.opzioni.limiteProgramma = seconds(n); }),
         {"json", false,

@@ -155,8 +155,8 @@ std::optional<std::string> Server::apriChiavi() {
                "resterebbe valida troppo a lungo";
     for (const auto numero : conChiave)
         if (!chiavi_.count(numero))
-            avvisi_.push_back("pulsiero " + std::to_string(numero) +
-                              ": chiave mancante in " + opzioni_.fileChiavi +
+            avvisi_.push_back("pulsiero " + std::to_string(numero) + ": chiave mancante in " +
+                              opzioni_.fileChiavi +
                               "; le sue trame sono rifiutate finché non è abbinato di nuovo "
                               "(--abbina) o dimenticato (--dimentica)");
     return std::nullopt;
@@ -301,8 +301,9 @@ void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessio
 
 void Server::chiudiPiuVecchia(std::vector<Connessione>& connessioni, const std::string& chiave,
                               std::vector<Esito>& conclusi) {
-    const auto piuVecchia = std::find_if(connessioni.begin(), connessioni.end(),
-                                         [&](const Connessione& c) { return c.da.chiave == chiave; });
+    const auto piuVecchia =
+        std::find_if(connessioni.begin(), connessioni.end(),
+                     [&](const Connessione& c) { return c.da.chiave == chiave; });
     if (piuVecchia == connessioni.end())
         return;
     chiudi(*piuVecchia, "troppe connessioni da questo indirizzo", "troppe_connessioni", conclusi);

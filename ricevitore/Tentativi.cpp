@@ -36,7 +36,8 @@ void Tentativi::faiPosto(Orologio::time_point adesso) {
         return adesso >= v.second.bloccatoFino &&
                (v.second.rifiuti.empty() || adesso - v.second.rifiuti.back() >= kFinestra);
     });
-    const std::size_t obiettivo = indirizziMassimi_ - std::max<std::size_t>(1, indirizziMassimi_ / 8);
+    const std::size_t obiettivo =
+        indirizziMassimi_ - std::max<std::size_t>(1, indirizziMassimi_ / 8);
     for (auto it = voci_.begin(); voci_.size() > obiettivo && it != voci_.end();)
         it = adesso >= it->second.bloccatoFino ? voci_.erase(it) : std::next(it);
     while (voci_.size() >= indirizziMassimi_)

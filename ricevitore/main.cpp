@@ -57,7 +57,8 @@ int abbinaPulsiero(const Opzioni& o, std::int32_t numero) {
     nuove[numero] = *chiave;
     if (!file.salva(nuove)) {
         const std::string perche = std::strerror(errno);
-        const bool ripristinato = stato.salva(pulsiero::rolling::serialize(prima.steps, prima.keyed));
+        const bool ripristinato =
+            stato.salva(pulsiero::rolling::serialize(prima.steps, prima.keyed));
         return fallisce(o.fileChiavi + ": impossibile scrivere le chiavi: " + perche +
                         (ripristinato ? "; stato lasciato com'era"
                                       : "; lo stato segna il pulsiero come abbinato: riprovare"));
@@ -84,16 +85,17 @@ int dimenticaPulsiero(const Opzioni& o, std::int32_t numero) {
         return fallisce(*problema);
     auto& file = std::get<FileChiavi>(chiavi);
     auto dopo = stato.letto().value_or(pulsiero::rolling::State{});
-    const bool noto = dopo.steps.erase(numero) + dopo.keyed.erase(numero) +
-                      file.chiavi().count(numero) > 0;
+    const bool noto =
+        dopo.steps.erase(numero) + dopo.keyed.erase(numero) + file.chiavi().count(numero) > 0;
     if (!noto)
-        return fallisce("pulsiero " + std::to_string(numero) + " sconosciuto: niente da dimenticare");
+        return fallisce("pulsiero " + std::to_string(numero) +
+                        " sconosciuto: niente da dimenticare");
     if (!stato.salva(pulsiero::rolling::serialize(dopo.steps, dopo.keyed)))
         return fallisce(o.fileStato + ": impossibile scrivere lo stato: " + std::strerror(errno));
     auto nuove = file.chiavi();
     if (nuove.erase(numero) && !file.salva(nuove))
-        return fallisce(o.fileChiavi + ": impossibile togliere la chiave: " +
-                        std::strerror(errno) + " (le trame del pulsiero restano rifiutate)");
+        return fallisce(o.fileChiavi + ": impossibile togliere la chiave: " + std::strerror(errno) +
+                        " (le trame del pulsiero restano rifiutate)");
     std::fprintf(stderr,
                  "pulsiero-ricevitore: pulsiero %d dimenticato; si associa di nuovo con "
                  "--apprendimento o --abbina %d.\n",

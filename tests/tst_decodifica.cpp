@@ -168,10 +168,10 @@ void TestDecodifica::codiceVariabile_data() {
     // two forged frames once pushed the genuine transmitter 4112 presses behind.
     QTest::newRow("resync range edge")
         << 10 << false << QStringList{"4121", "4122"} << QStringList{pending, hourly};
-    QTest::newRow("a pair 256 ahead") << 10 << false << QStringList{"265", "266"}
-                                      << QStringList{pending, resync};
-    QTest::newRow("a pair 257 ahead") << 10 << false << QStringList{"266", "267"}
-                                      << QStringList{pending, hourly};
+    QTest::newRow("a pair 256 ahead")
+        << 10 << false << QStringList{"265", "266"} << QStringList{pending, resync};
+    QTest::newRow("a pair 257 ahead")
+        << 10 << false << QStringList{"266", "267"} << QStringList{pending, hourly};
     QTest::newRow("the hour's moves add up, and expire after an hour")
         << 10 << false << QStringList{"130@0", "131@0", "261@1", "262@1", "270@2", "270@3600"}
         << QStringList{pending, resync, pending, resync, hourly, ok};
@@ -179,8 +179,8 @@ void TestDecodifica::codiceVariabile_data() {
         << 10 << false
         << QStringList{"100@0@a", "200@0@b", "300@0@b", "400@0@b", "500@0@b", "101@0@a"}
         << QStringList{pending, pending, pending, pending, pending, resync};
-    QTest::newRow("a pair from two origins") << 10 << false << QStringList{"100@0@a", "101@0@b"}
-                                             << QStringList{pending, pending};
+    QTest::newRow("a pair from two origins")
+        << 10 << false << QStringList{"100@0@a", "101@0@b"} << QStringList{pending, pending};
     QTest::newRow("one past the resync range")
         << 10 << false << QStringList{"4122", "4123"} << QStringList{pending, tooFar};
     QTest::newRow("forged pair far ahead leaves the genuine transmitter in")

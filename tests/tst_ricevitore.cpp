@@ -8,8 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -309,8 +309,9 @@ void TestRicevitore::statoNonUsabile() {
         diNessuno(cartella);
     std::optional<ricevitore::FileStato> tenuto;
     if (riga.startsWith("folder writable by") || riga.startsWith("sticky")) {
-        ::chmod(QFile::encodeName(cartella).constData(),
-                riga.startsWith("sticky") ? 01777 : riga.endsWith("group") ? 0770 : 0777);
+        ::chmod(QFile::encodeName(cartella).constData(), riga.startsWith("sticky") ? 01777
+                                                         : riga.endsWith("group")  ? 0770
+                                                                                   : 0777);
     } else if (riga == "folder of another user") {
         if (radice())
             (void)!::lchown(QFile::encodeName(cartella).constData(), 0, 0);
@@ -508,7 +509,7 @@ void TestRicevitore::troppiTentativi() {
     scrivi(dir.filePath("stato"), kSette500);
     RicevitoreInProva r(opzioniDiProva(dir));
     r.invia(trama(7, 0, 501), "127.0.0.3"); // an accepted frame is no refusal
-    for (int i = 0; i < rifiuti; ++i) // unknown transmitters, so that 7 itself is not blocked
+    for (int i = 0; i < rifiuti; ++i)       // unknown transmitters, so that 7 itself is not blocked
         r.invia(trama(20 + i, 0, 400), "127.0.0.3");
     QCOMPARE(r.attendi(rifiuti + 1).size(), std::size_t(rifiuti + 1));
     r.invia(trama(7, 0, 502), "127.0.0.3");
@@ -607,8 +608,8 @@ void TestRicevitore::opzioniDelProgramma_data() {
                          QString ascolta = "127.0.0.1:") {
         QTest::newRow(nome) << a << uscita << messaggio << ascolta;
     };
-    riga("--indirizzo replaces 127.0.0.1", {"--indirizzo", "127.0.0.2"}, -1, "in ascolto su 127.0.0.2 ",
-         "127.0.0.2:127.0.0.1");
+    riga("--indirizzo replaces 127.0.0.1", {"--indirizzo", "127.0.0.2"}, -1,
+         "in ascolto su 127.0.0.2 ", "127.0.0.2:127.0.0.1");
     riga("--indirizzo twice", {"--indirizzo", "127.0.0.2", "--indirizzo=127.0.0.3"}, -1,
          "in ascolto su 127.0.0.2, 127.0.0.3 porta", "127.0.0.2,127.0.0.3:127.0.0.1");
     riga("--porta=0", {"--porta=0"}, -1, "in ascolto su 127.0.0.1 porta");
@@ -646,8 +647,10 @@ void TestRicevitore::opzioniDelProgramma_data() {
     riga("--pulsieri trailing comma", {"--pulsieri", "7,"}, 2, "numero mancante in --pulsieri: 7,");
     riga("--pulsieri leading comma", {"--pulsieri", ",7"}, 2, "numero mancante in --pulsieri: ,7");
     riga("--pulsieri 129", {"--pulsieri", "7,129"}, 2, "--pulsieri deve essere tra 1 e 128");
-    riga("--porta trailing junk", {"--porta", "10100x"}, 2, "valore non numerico per --porta: 10100x");
-    riga("--tolleranza trailing junk", {"--tolleranza", "5m"}, 2, "valore non numerico per --tolleranza");
+    riga("--porta trailing junk", {"--porta", "10100x"}, 2,
+         "valore non numerico per --porta: 10100x");
+    riga("--tolleranza trailing junk", {"--tolleranza", "5m"}, 2,
+         "valore non numerico per --tolleranza");
     riga("--finestra 1.5", {"--finestra", "1.5"}, 2, "valore non intero per --finestra: 1.5");
     riga("--ricevitore too long", {"--ricevitore", "99999999999999999999"}, 2,
          "--ricevitore deve essere tra 1 e 1048575");
@@ -700,7 +703,8 @@ void TestRicevitore::opzioniDelProgramma() {
     QVERIFY2(errori.contains(messaggio), qPrintable(errori));
     if (uscita == 2) {
         QVERIFY2(errori.startsWith("pulsiero-ricevitore: " + messaggio), qPrintable(errori));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
     }
 }
 
@@ -1093,7 +1097,8 @@ void TestRicevitore::programmiLimitati() {
 // transmitter 7 still runs. Each run leaves "transmitter step" in the file.
 void TestRicevitore::programmiCondivisi() {
     QTemporaryDir dir;
-    scrivi(dir.filePath("stato"), QByteArray::fromStdString(rolling::serialize({{7, 500}, {9, 500}})));
+    scrivi(dir.filePath("stato"),
+           QByteArray::fromStdString(rolling::serialize({{7, 500}, {9, 500}})));
     const QString eseguiti = dir.filePath("eseguiti");
     scrivi(dir.filePath("azione.sh"),
            "#!/bin/sh\necho \"$2 $3\" >> '" + eseguiti.toUtf8() + "'\nexec sleep 3\n");

@@ -163,6 +163,7 @@ private slots:
     void avvioRifiutato();
     void abbinaEIncolla();
     void chiaveMancante();
+    void abbinaPerIlServizio();
     void abbinaScriveLoStatoPrima();
     void dimentica_data();
     void dimentica();
@@ -614,6 +615,55 @@ void TestRicevitoreChiavi::chiaveMancante() {
     QCOMPARE(QString::fromStdString(falsa.verdetto), QStringLiteral("rifiutato: chiave mancante"));
 }
 
+// Pairing for the systemd service, as the README's systemd-run line does it: the service's user
+// (nobody stands in for the dynamic one), its STATE_DIRECTORY and UMask=0077. The files made
+// have the owner and modes the service accepts: it starts with transmitter 7 keyed and no warning.
+void TestRicevitoreChiavi::abbinaPerIlServizio() {
+    QTemporaryDir base;
+    ::chmod(QFile::encodeName(base.path()).constData(), 0711);
+    const QString cartella = base.filePath("pulsiero-ricevitore"); // StateDirectoryMode=0700
+    QDir().mkpath(cartella);
+    ::chmod(QFile::encodeName(cartella).constData(), 0700);
+    QStringList prima{"sh", "-c", "umask 077 && exec \"$0\" \"$@\""};
+    const bool radice = ::geteuid() == 0;
+    if (radice) {
+        (void)!::chown(QFile::encodeName(cartella).constData(), 65534, 65534);
+        prima = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + prima;
+    }
+    auto ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert("STATE_DIRECTORY", cartella);
+    ambiente.remove("XDG_STATE_HOME");
+    const auto esegui = [&](QProcess& p, const QStringList& argomenti) {
+        p.setProcessEnvironment(ambiente);
+        const QStringList comando = prima + QStringList{RICEVITORE} + argomenti;
+        p.start(comando[0], comando.mid(1));
+    };
+    QProcess abbina;
+    esegui(abbina, {"--abbina", "7"});
+    QVERIFY(abbina.waitForFinished(5000));
+    QCOMPARE(abbina.exitCode(), 0);
+    for (const QString& nome : {"stato", "chiavi"}) {
+        const QFileInfo f(cartella + "/" + nome);
+        QCOMPARE(f.ownerId(), radice ? 65534u : ::geteuid());
+        QCOMPARE(f.permissions(),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    }
+    QProcess servizio;
+    esegui(servizio, {"--porta", "0", "--ricevitore", "12345"});
+    QString avvio;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            servizio.waitForReadyRead(50);
+            avvio += QString::fromUtf8(servizio.readAllStandardError());
+            return avvio.contains("in ascolto") || servizio.state() == QProcess::NotRunning;
+        },
+        5000));
+    servizio.terminate();
+    servizio.waitForFinished(5000);
+    QVERIFY2(avvio.startsWith("pulsiero-ricevitore: in ascolto su 127.0.0.1"), qPrintable(avvio));
+    QVERIFY2(avvio.contains("stato in " + cartella + "/stato"), qPrintable(avvio));
+}
+
 // The state cannot be written (its folder is read-only to the receiver's user): pairing fails
 // and leaves no key behind. Once the key was written first, active but never printed.
 void TestRicevitoreChiavi::abbinaScriveLoStatoPrima() {
@@ -624,13 +674,13 @@ void TestRicevitoreChiavi::abbinaScriveLoStatoPrima() {
     QDir().mkpath(altrove);
     scriviFile(cartella + "/stato", "pulsiero-ricevitore stato 1\n7 500\ncontrollo B7B2C583\n");
     scriviFile(cartella + "/.stato.lock", "");
-    QStringList comando{RICEVITORE, "--abbina", "7", "--stato", cartella + "/stato", "--chiavi",
-                        altrove + "/chiavi"};
+    QStringList comando{RICEVITORE, "--abbina",         "7", "--stato", cartella + "/stato",
+                        "--chiavi", altrove + "/chiavi"};
     if (::geteuid() == 0) { // as root the modes stop nobody: the receiver runs as nobody
         for (const QString& f : {cartella, altrove, cartella + "/stato", cartella + "/.stato.lock"})
             (void)!::chown(QFile::encodeName(f).constData(), 65534, 65534);
-        comando = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} +
-                  comando;
+        comando =
+            QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + comando;
     }
     ::chmod(QFile::encodeName(altrove).constData(), 0700);
     ::chmod(QFile::encodeName(cartella).constData(), 0500);
@@ -651,8 +701,8 @@ void TestRicevitoreChiavi::dimentica_data() {
     QTest::addColumn<int>("uscita");
     QTest::addColumn<QByteArray>("statoDopo");
     QTest::addColumn<QString>("chiaviDopo"); // the transmitters left in the keys file
-    QTest::newRow("a paired transmitter") << QStringList{"7", "9"} << 7 << 0
-                                          << QByteArray("9 0 chiave") << "9";
+    QTest::newRow("a paired transmitter")
+        << QStringList{"7", "9"} << 7 << 0 << QByteArray("9 0 chiave") << "9";
     QTest::newRow("the last one") << QStringList{"7"} << 7 << 0 << QByteArray() << "";
     QTest::newRow("unknown") << QStringList{"7"} << 8 << 1 << QByteArray("7 0 chiave") << "7";
 }
@@ -690,8 +740,8 @@ void TestRicevitoreChiavi::stessoPrefissoIpv6() {
         auto ambiente = QProcessEnvironment::systemEnvironment();
         ambiente.insert("PULSIERO_NELLO_SPAZIO", "1");
         p.setProcessEnvironment(ambiente);
-        p.start("unshare", {"--net", "--", QCoreApplication::applicationFilePath(),
-                            "stessoPrefissoIpv6"});
+        p.start("unshare",
+                {"--net", "--", QCoreApplication::applicationFilePath(), "stessoPrefissoIpv6"});
         QVERIFY(p.waitForFinished(60000));
         const QString uscita = QString::fromUtf8(p.readAll());
         if (p.exitCode() != 0 && uscita.contains("unshare"))
