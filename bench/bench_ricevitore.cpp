@@ -3,7 +3,7 @@
 // And the receiver under attack: genuine presses from 127.0.0.1 while 300 idle or slow clients
 // hold connections from many loopback addresses or from one.
 #include "core/Frame.h"
-#include "core/IniFile.h"
+#include "core/FileSystem.h"
 #include "ricevitore/ServerRicevitore.h"
 
 #include <benchmark/benchmark.h>
@@ -113,7 +113,7 @@ void BM_Ricevitore(benchmark::State& state) {
     pulsiero::rolling::Tracker::Steps iniziale;
     for (int t = 1; t <= kMaxClienti; ++t)
         iniziale[t] = 65535;
-    pulsiero::ini::writeFileAtomically(stato, pulsiero::rolling::serialize(iniziale));
+    (void)pulsiero::file::sostituisci(stato, pulsiero::rolling::serialize(iniziale));
 
     pulsiero::ricevitore::Opzioni opzioni;
     opzioni.porta = 0;
@@ -275,7 +275,7 @@ void BM_PressioniSottoAttacco(benchmark::State& state) {
         return;
     }
     const std::string stato = cartella.file("stato");
-    pulsiero::ini::writeFileAtomically(stato, pulsiero::rolling::serialize({{7, 65535}}));
+    (void)pulsiero::file::sostituisci(stato, pulsiero::rolling::serialize({{7, 65535}}));
     pulsiero::ricevitore::Opzioni opzioni;
     opzioni.porta = 0;
     opzioni.fileStato = stato;

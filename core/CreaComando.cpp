@@ -41,9 +41,9 @@ std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
                                                         const Impostazioni& impostazioni,
                                                         const std::string& percorsoIni,
                                                         const Momento& momento) {
-    const auto lock = ini::SettingsLock::acquire(percorsoIni);
+    const auto lock = ini::bloccaImpostazioni(percorsoIni);
     if (!lock)
-        return ErroreComando::Contatore;
+        return ErroreComando{ErroreComando::Contatore, file::messaggio(lock.errore())};
     const auto documento = ini::loadDocument(percorsoIni);
     const auto leggi = [&documento](const Chiave& c) {
         return documento.value(c.sezione, c.nome, c.predefinito);
@@ -52,35 +52,35 @@ std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
     const std::string testoChiave = leggi(chiavi::ChiaveSegreta);
     std::optional<autenticazione::Chiave> chiave;
     if (!testoChiave.empty() && !(chiave = autenticazione::leggiChiave(testoChiave)))
-        return ErroreComando::Chiave;
+        return ErroreComando{ErroreComando::Chiave, {}};
 
     const auto& passo = chiavi::Passo;
     const std::string passoLetto = leggi(passo);
     const auto step = frame::nextStep(passoLetto);
     if (!step)
-        return ErroreComando::Contatore;
+        return ErroreComando{};
     auto comando = frame::build({impostazioni.NumeroRicevitore, impostazioni.NumeroTrasmettitore,
                                  tasto, momento.minutoDelGiorno, momento.casuale, *step});
     if (!comando)
-        return ErroreComando::Contatore;
+        return ErroreComando{};
     std::vector<ini::Valore> valori{
         {std::string(passo.sezione), std::string(passo.nome), std::to_string(*step)}};
     if (chiave) {
         const auto ciclo = cicloDelPasso(leggi(chiavi::Ciclo), passoLetto, *step);
         if (!ciclo || !(comando = autenticazione::tramaAutenticata(*comando, *ciclo, *chiave)))
-            return ErroreComando::Contatore;
+            return ErroreComando{};
         valori.push_back({std::string(chiavi::Ciclo.sezione), std::string(chiavi::Ciclo.nome),
                           std::to_string(*ciclo)});
     }
     // The counter is stored before anything is sent: a press that fails to arrive still uses
     // its step, so the receiver never sees one step twice. Step and wrap count go in one write.
-    if (!ini::writeValuesLocked(percorsoIni, valori))
-        return ErroreComando::Contatore;
+    if (const auto salvato = ini::writeValuesLocked(percorsoIni, valori); !salvato)
+        return ErroreComando{ErroreComando::Contatore, file::messaggio(salvato.errore())};
     return std::move(*comando);
 }
 
 bool AzzeraPasso(const std::string& percorsoIni) {
-    const auto lock = ini::SettingsLock::acquire(percorsoIni);
+    const auto lock = ini::bloccaImpostazioni(percorsoIni);
     if (!lock)
         return false;
     const auto documento = ini::loadDocument(percorsoIni);
@@ -98,7 +98,7 @@ bool AzzeraPasso(const std::string& percorsoIni) {
         valori.push_back({std::string(chiavi::Ciclo.sezione), std::string(chiavi::Ciclo.nome),
                           std::to_string(*ciclo)});
     }
-    return ini::writeValuesLocked(percorsoIni, valori);
+    return static_cast<bool>(ini::writeValuesLocked(percorsoIni, valori));
 }
 
 std::optional<std::string> CreaComando(std::int16_t tasto, const Impostazioni& impostazioni,

@@ -23,8 +23,14 @@ std::optional<std::string> CreaComando(std::int16_t tasto, const Impostazioni& i
                                        const std::string& percorsoIni, const Momento& momento);
 
 // Why no frame was made: the step counter (or the wrap count) could not be advanced or stored,
-// or the settings file holds a key that is not 64 hex digits.
-enum class ErroreComando { Contatore, Chiave };
+// or the settings file holds a key that is not 64 hex digits. causa, when not empty, says what
+// stood in the way, naming the file ("/x/pulsiero.ini: accesso negato").
+struct ErroreComando {
+    enum Tipo { Contatore, Chiave };
+    Tipo tipo = Contatore;
+    std::string causa;
+    bool operator==(Tipo altro) const { return tipo == altro; }
+};
 
 // CreaComando, telling why it failed. With a key in the settings file the frame is authenticated
 // and the wrap count advances, with the step, in one write.

@@ -28,13 +28,13 @@ std::string perche(const Errore& e) {
     case Causa::TroppoGrande:
         return "file troppo grande (più di " + std::to_string(e.limite) + " byte)";
     case Causa::Negato:
-        return conSistema("accesso negato", e.sistema);
+        return "accesso negato";
     case Causa::AltroUtente:
         return "appartiene a un altro utente";
     case Causa::AccessibileAdAltri:
         return "accessibile ad altri utenti (permessi " + ottale(e.modo) + "; usare chmod 600)";
     case Causa::ScrivibileDaAltri:
-        return "cartella scrivibile da altri utenti";
+        return "cartella scrivibile dal gruppo o da altri utenti";
     case Causa::Collegamento:
         return "è un collegamento simbolico";
     case Causa::Esistente:
@@ -43,6 +43,8 @@ std::string perche(const Errore& e) {
         return "bloccato da un altro programma da oltre " +
                (e.attesa.count() < 1000 ? std::to_string(e.attesa.count()) + " ms"
                                         : std::to_string(e.attesa.count() / 1000) + " s");
+    case Causa::SpazioEsaurito:
+        return "spazio su disco esaurito";
     case Causa::Sistema:
         break;
     }

@@ -30,15 +30,16 @@ enum class Causa {
     Collegamento,       // a symbolic link where none is followed
     Esistente,          // the target exists already (a copy never replaces)
     InUso,              // the lock is held by another process beyond the wait allowed (attesa)
+    SpazioEsaurito,     // the disk, or this user's quota on it, is full
     Sistema,            // any other failure of the system: see Errore::sistema
 };
 
 struct Errore {
     Causa causa = Causa::Sistema;
-    std::string percorso;       // the file or folder concerned
-    std::string sistema;        // the system's own words, when it gave any (strerror...)
-    std::uint64_t limite = 0;   // TroppoGrande: the limit in bytes
-    unsigned modo = 0;          // AccessibileAdAltri: the file's permissions
+    std::string percorso;                // the file or folder concerned
+    std::string sistema;                 // the system's own words, when it gave any (strerror...)
+    std::uint64_t limite = 0;            // TroppoGrande: the limit in bytes
+    unsigned modo = 0;                   // AccessibileAdAltri: the file's permissions
     std::chrono::milliseconds attesa{0}; // InUso: how long the lock was waited for
 };
 
@@ -48,11 +49,9 @@ std::string perche(const Errore& errore);
 std::string messaggio(const Errore& errore);
 
 // A value, or why there is none.
-template <class T = std::monostate>
-class [[nodiscard]] Esito {
+template <class T = std::monostate> class [[nodiscard]] Esito {
 public:
-    Esito()
-        requires std::is_default_constructible_v<T>
+    Esito() requires std::is_default_constructible_v<T>
     = default;
     Esito(T valore) : stato_(std::move(valore)) {}
     Esito(Errore errore) : stato_(std::move(errore)) {}
@@ -109,8 +108,8 @@ private:
 };
 
 struct RegoleCartella {
-    // Refuse a folder of another user (AltroUtente), or one that others may write without the
-    // sticky bit (ScrivibileDaAltri): whoever controls it controls what is read there.
+    // Refuse a folder of another user (AltroUtente), or one that group or others may write
+    // without the sticky bit (ScrivibileDaAltri): whoever controls it controls what is read there.
     bool soloNostra = false;
 };
 
@@ -163,8 +162,8 @@ Fatto sostituisci(const std::string& percorso, std::string_view byte, Permessi p
 // Creates destinazione as a copy of the regular file origine (at most limite bytes), with mode
 // permessi.modo from its first byte on (so a secret is never readable by others, even for a
 // moment); Causa::Esistente when destinazione exists, which is then left as it is.
-Fatto copiaSeManca(const std::string& origine, const std::string& destinazione,
-                   std::size_t limite, Permessi permessi = {});
+Fatto copiaSeManca(const std::string& origine, const std::string& destinazione, std::size_t limite,
+                   Permessi permessi = {});
 
 // Creates the folder and any missing parent, each with modo; done when it is a folder already.
 Fatto creaCartelle(const std::string& percorso, unsigned modo = 0700);
@@ -174,8 +173,9 @@ Fatto creaCartelle(const std::string& percorso, unsigned modo = 0700);
 std::string cartellaDi(const std::string& percorso);
 std::string nomeDi(const std::string& percorso);
 
-// Whether something exists at the path (a file, a folder, a dangling link).
-bool esiste(const std::string& percorso);
+// The path with its symbolic links resolved (where the file really is); the path itself when it
+// does not resolve.
+std::string percorsoReale(const std::string& percorso);
 
 // A write beyond the file-size limit then fails like any other instead of ending the process.
 void ignoraSegnaleDimensione();

@@ -3,10 +3,13 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -52,6 +55,9 @@ Errore daErrno(const std::string& percorso, int numero = errno) {
     case EPERM:
     case EROFS:
         return errore(Causa::Negato, percorso, numero);
+    case ENOSPC:
+    case EDQUOT:
+        return errore(Causa::SpazioEsaurito, percorso, numero);
     case ELOOP:
         return errore(Causa::Collegamento, percorso, numero);
     default:
@@ -162,13 +168,13 @@ Fatto sincronizza(int cartella, const std::string& percorso) {
 // Writes a new file in the folder and gives it the name nome: renamed over the old file when
 // sostituire, linked where nothing is when not. Owner and group of vecchio are kept.
 Fatto scriviNuovo(int cartella, const std::string& percorsoCartella, const std::string& nome,
-                  std::string_view byte, std::optional<unsigned> modo,
-                  const struct stat* vecchio, bool sostituire) {
+                  std::string_view byte, std::optional<unsigned> modo, const struct stat* vecchio,
+                  bool sostituire) {
     const std::string percorso = unisci(percorsoCartella, nome);
     // Created private: it only gets its final mode once its owner is right.
     std::string temporaneo;
-    auto creato = creaAnonimo(cartella, percorsoCartella, nome, modo || vecchio ? 0600 : 0666,
-                              temporaneo);
+    auto creato =
+        creaAnonimo(cartella, percorsoCartella, nome, modo || vecchio ? 0600 : 0666, temporaneo);
     if (!creato)
         return creato.errore();
     Fd fd(*creato);
@@ -182,8 +188,9 @@ Fatto scriviNuovo(int cartella, const std::string& percorsoCartella, const std::
     if (vecchio && (vecchio->st_uid != nuovo.st_uid || vecchio->st_gid != nuovo.st_gid) &&
         ::fchown(fd.get(), vecchio->st_uid, vecchio->st_gid) != 0)
         return scarta(), errore(Causa::AltroUtente, percorso, errno);
-    const auto finale = modo ? modo : vecchio ? std::optional(vecchio->st_mode & 07777u)
-                                              : std::nullopt;
+    const auto finale = modo      ? modo
+                        : vecchio ? std::optional(vecchio->st_mode & 07777u)
+                                  : std::nullopt;
     if ((finale && ::fchmod(fd.get(), *finale) != 0) || !scriviTutto(fd.get(), byte) ||
         ::fsync(fd.get()) != 0)
         return scarta(), daErrno(percorso);
@@ -199,7 +206,8 @@ Fatto scriviNuovo(int cartella, const std::string& percorsoCartella, const std::
             temporaneo.clear(); // it is the file itself now
     } else if (!sostituire) {
         // link() never replaces: a file that appeared meanwhile is kept as it is.
-        const bool collegato = ::linkat(cartella, temporaneo.c_str(), cartella, nome.c_str(), 0) == 0;
+        const bool collegato =
+            ::linkat(cartella, temporaneo.c_str(), cartella, nome.c_str(), 0) == 0;
         const int numero = errno;
         scarta();
         if (!collegato)
@@ -236,15 +244,6 @@ Fatto sostituisciIn(int cartella, const std::string& percorsoCartella, const std
                        file ? &vecchio : nullptr, true);
 }
 
-// A settings file reached through a symbolic link is written where the link points, so the link
-// survives the rename.
-std::string risolto(const std::string& percorso) {
-    char buffer[PATH_MAX];
-    if (::realpath(percorso.c_str(), buffer) != nullptr)
-        return buffer;
-    return percorso;
-}
-
 Esito<int> apriCartella(const std::string& percorso) {
     const int fd = ::open(percorso.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -252,25 +251,46 @@ Esito<int> apriCartella(const std::string& percorso) {
     return fd;
 }
 
-// Takes the lock on fd within attesa, polling: flock has no timeout of its own.
+// Takes the lock on fd within attesa. flock has no timeout of its own, and polling would let a
+// copy that saves in a loop take the lock again and again before this one: so a helper thread
+// queues for it in the kernel, on a duplicate of the descriptor, while this thread waits at most
+// attesa for its answer. A helper that gets the lock too late closes the last descriptor of it,
+// which releases it at once.
 Fatto aspettaBlocco(int fd, const std::string& percorso, std::chrono::milliseconds attesa) {
-    using namespace std::chrono;
-    const auto scadenza = steady_clock::now() + attesa;
-    auto pausa = milliseconds(1);
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return {};
-        if (errno != EWOULDBLOCK && errno != EINTR)
-            return daErrno(percorso);
-        const auto adesso = steady_clock::now();
-        if (adesso >= scadenza) {
-            auto e = errore(Causa::InUso, percorso);
-            e.attesa = attesa;
-            return e;
-        }
-        std::this_thread::sleep_for(std::min<steady_clock::duration>(pausa, scadenza - adesso));
-        pausa = std::min(pausa * 2, milliseconds(50));
-    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return {};
+    if (errno != EWOULDBLOCK && errno != EINTR)
+        return daErrno(percorso);
+    auto inUso = errore(Causa::InUso, percorso);
+    inUso.attesa = attesa;
+    if (attesa <= std::chrono::milliseconds(0))
+        return inUso;
+    struct Coda {
+        std::mutex mutex;
+        std::condition_variable fatto;
+        std::optional<int> errore; // 0: locked
+    };
+    auto coda = std::make_shared<Coda>();
+    const int copia = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copia < 0)
+        return daErrno(percorso);
+    std::thread([copia, coda] {
+        int rc;
+        do {
+            rc = ::flock(copia, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        const int esito = rc == 0 ? 0 : errno;
+        ::close(copia);
+        const std::lock_guard guardia(coda->mutex);
+        coda->errore = esito;
+        coda->fatto.notify_all();
+    }).detach();
+    std::unique_lock guardia(coda->mutex);
+    if (!coda->fatto.wait_for(guardia, attesa, [&] { return coda->errore.has_value(); }))
+        return inUso;
+    if (*coda->errore != 0)
+        return daErrno(percorso, *coda->errore);
+    return {};
 }
 
 constexpr int kApriBlocco = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
@@ -372,7 +392,7 @@ Esito<Cartella> Cartella::apri(const std::string& percorso, RegoleCartella regol
         return daErrno(percorso);
     if (regole.soloNostra && s.st_uid != ::geteuid())
         return errore(Causa::AltroUtente, percorso);
-    if (regole.soloNostra && (s.st_mode & S_IWOTH) && !(s.st_mode & S_ISVTX))
+    if (regole.soloNostra && (s.st_mode & (S_IWGRP | S_IWOTH)) && !(s.st_mode & S_ISVTX))
         return errore(Causa::ScrivibileDaAltri, percorso);
     return cartella;
 }
@@ -388,10 +408,8 @@ Esito<std::string> Cartella::leggi(std::string_view nome, std::size_t limite,
     return leggiAperto(fd.get(), percorso, limite, requisiti);
 }
 
-Fatto Cartella::sostituisci(std::string_view nome, std::string_view byte,
-                            Permessi permessi) const {
-    return sostituisciIn(static_cast<int>(maniglia_), percorso_, std::string(nome), byte,
-                         permessi);
+Fatto Cartella::sostituisci(std::string_view nome, std::string_view byte, Permessi permessi) const {
+    return sostituisciIn(static_cast<int>(maniglia_), percorso_, std::string(nome), byte, permessi);
 }
 
 Esito<Blocco> Cartella::blocca(std::string_view nome, std::chrono::milliseconds attesa,
@@ -423,15 +441,16 @@ Esito<std::string> leggiTutto(const std::string& percorso, std::size_t limite,
 }
 
 Fatto sostituisci(const std::string& percorso, std::string_view byte, Permessi permessi) {
-    const std::string bersaglio = risolto(percorso);
+    // Through a symbolic link the target is replaced, so the link survives the rename.
+    const std::string bersaglio = percorsoReale(percorso);
     auto cartella = Cartella::apri(cartellaDi(bersaglio));
     if (!cartella)
         return cartella.errore();
     return cartella->sostituisci(nomeDi(bersaglio), byte, permessi);
 }
 
-Fatto copiaSeManca(const std::string& origine, const std::string& destinazione,
-                   std::size_t limite, Permessi permessi) {
+Fatto copiaSeManca(const std::string& origine, const std::string& destinazione, std::size_t limite,
+                   Permessi permessi) {
     auto byte = leggiTutto(origine, limite);
     if (!byte)
         return byte.errore();
@@ -469,9 +488,11 @@ std::string nomeDi(const std::string& percorso) {
     return barra == std::string::npos ? percorso : percorso.substr(barra + 1);
 }
 
-bool esiste(const std::string& percorso) {
-    struct stat s {};
-    return ::lstat(percorso.c_str(), &s) == 0;
+std::string percorsoReale(const std::string& percorso) {
+    char buffer[PATH_MAX];
+    if (::realpath(percorso.c_str(), buffer) != nullptr)
+        return buffer;
+    return percorso;
 }
 
 void ignoraSegnaleDimensione() {

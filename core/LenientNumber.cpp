@@ -2,6 +2,7 @@
 
 #include "core/TextEncoding.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <charconv>
 #include <cmath>
@@ -49,6 +50,31 @@ std::size_t numeralLength(std::string_view text) {
     return pos;
 }
 
+// The power of ten just above a numeral's magnitude (1 for 0.5, 3 for 123e0, -1 for 0.05e0), for
+// telling a value too small for a double from one too large. Saturates far beyond both limits.
+long long decimalMagnitude(std::string_view numeral) {
+    constexpr long long kFar = 1'000'000'000;
+    const std::size_t e = std::min(numeral.find_first_of("eE"), numeral.size());
+    const std::string_view mantissa = numeral.substr(0, e);
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return -kFar; // zero
+    long long magnitude = first < point ? static_cast<long long>(point - first)
+                                        : -static_cast<long long>(first - point - 1);
+    if (e < numeral.size()) {
+        std::size_t pos = e + 1;
+        const bool negative = pos < numeral.size() && numeral[pos] == '-';
+        if (pos < numeral.size() && (numeral[pos] == '+' || numeral[pos] == '-'))
+            ++pos;
+        long long exponent = 0;
+        for (; pos < numeral.size() && exponent < kFar; ++pos)
+            exponent = exponent * 10 + (numeral[pos] - '0');
+        magnitude += negative ? -exponent : exponent;
+    }
+    return magnitude;
+}
+
 double parseNumeral(std::string_view numeral) {
     const bool negative = numeral.front() == '-';
     if (numeral.front() == '+' || numeral.front() == '-')
@@ -57,9 +83,7 @@ double parseNumeral(std::string_view numeral) {
     const auto result = std::from_chars(numeral.data(), numeral.data() + numeral.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
         // Too large gives infinity; too small, zero: both as the platform reads them.
-        const bool tiny = numeral.find_first_of("eE") != std::string_view::npos &&
-                          numeral[numeral.find_first_of("eE") + 1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        value = decimalMagnitude(numeral) <= 0 ? 0.0 : std::numeric_limits<double>::infinity();
     }
     return negative ? -value : value;
 }

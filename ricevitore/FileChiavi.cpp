@@ -3,7 +3,6 @@
 #include "ricevitore/FileStato.h"
 
 #include <sodium.h>
-#include <unistd.h>
 
 namespace pulsiero::ricevitore {
 
@@ -29,13 +28,9 @@ std::variant<FileChiavi::Chiavi, std::string> leggiChiavi(std::string_view testo
 
 FileChiavi::FileChiavi(FileChiavi&& altro) noexcept
     : percorso_(std::move(altro.percorso_)), nome_(std::move(altro.nome_)),
-      cartella_(altro.cartella_), chiavi_(std::move(altro.chiavi_)) {
-    altro.cartella_ = -1;
-}
+      cartella_(std::move(altro.cartella_)), chiavi_(std::move(altro.chiavi_)) {}
 
 FileChiavi::~FileChiavi() {
-    if (cartella_ >= 0)
-        ::close(cartella_);
     for (auto& [numero, chiave] : chiavi_)
         sodium_memzero(chiave.data(), chiave.size());
 }
@@ -50,8 +45,8 @@ std::variant<FileChiavi, std::string> FileChiavi::apri(const std::string& percor
     auto cartella = apriCartellaNostra(cartellaDi(percorso), "delle chiavi");
     if (auto* problema = std::get_if<std::string>(&cartella))
         return *problema;
-    f.cartella_ = std::get<int>(cartella);
-    auto letto = leggiFileNostro(f.cartella_, f.nome_, percorso, "il file delle chiavi", true);
+    f.cartella_.emplace(std::move(std::get<file::Cartella>(cartella)));
+    auto letto = leggiFileNostro(*f.cartella_, f.nome_, percorso, "il file delle chiavi", true);
     if (auto* problema = std::get_if<std::string>(&letto))
         return *problema;
     if (const auto& testo = std::get<std::optional<std::string>>(letto)) {
@@ -67,7 +62,7 @@ bool FileChiavi::salva(const Chiavi& chiavi) {
     std::string testo;
     for (const auto& [numero, chiave] : chiavi)
         testo += autenticazione::scriviRigaChiavi(numero, chiave) + "\n";
-    const bool salvato = sostituisci(cartella_, nome_, testo);
+    const bool salvato = sostituisci(*cartella_, nome_, testo);
     sodium_memzero(testo.data(), testo.size());
     if (salvato)
         chiavi_ = chiavi;

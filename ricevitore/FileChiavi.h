@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/Autenticazione.h"
+#include "core/FileSystem.h"
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -35,7 +37,7 @@ private:
 
     std::string percorso_;
     std::string nome_;
-    int cartella_ = -1;
+    std::optional<file::Cartella> cartella_;
     Chiavi chiavi_;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/CodiceVariabile.h"
+#include "core/FileSystem.h"
 
 #include <optional>
 #include <string>
@@ -19,10 +20,9 @@ public:
     // The open state, or a message for the user naming the file and the reason.
     static std::variant<FileStato, std::string> apri(const std::string& percorso);
 
-    FileStato(FileStato&& altro) noexcept;
+    FileStato(FileStato&& altro) noexcept = default;
     FileStato& operator=(FileStato&&) = delete;
     FileStato(const FileStato&) = delete;
-    ~FileStato();
 
     // nullopt: there was no state file yet (a first start).
     const std::optional<rolling::State>& letto() const { return letto_; }
@@ -39,8 +39,8 @@ private:
 
     std::string percorso_;
     std::string nome_;
-    int cartella_ = -1;
-    int blocco_ = -1;
+    std::optional<file::Cartella> cartella_;
+    std::optional<file::Blocco> blocco_;
     std::optional<rolling::State> letto_;
 };
 
@@ -48,14 +48,15 @@ private:
 std::string cartellaDi(const std::string& percorso);
 // Opens a folder, creating what is missing (0700); refuses one that another user owns or that
 // others may write without the sticky bit. The descriptor, or a message ("di": "dello stato").
-std::variant<int, std::string> apriCartellaNostra(const std::string& cartella,
-                                                  const std::string& di);
+std::variant<file::Cartella, std::string> apriCartellaNostra(const std::string& cartella,
+                                                             const std::string& di);
 // Reads a regular file of ours in the folder, never through a symbolic link; with privato, also
 // refuses one that group or others may read or write. nullopt text: no such file.
 std::variant<std::optional<std::string>, std::string>
-leggiFileNostro(int cartella, const std::string& nome, const std::string& percorso,
-                const std::string& soggetto, bool privato);
-// Durable replacement through a temporary file (0600) renamed over the name; false on failure.
-bool sostituisci(int cartella, const std::string& nome, std::string_view testo);
+leggiFileNostro(const file::Cartella& cartella, const std::string& nome,
+                const std::string& percorso, const std::string& soggetto, bool privato);
+// Durable replacement through a temporary file (0600) renamed over the name; false on failure,
+// with errno telling why.
+bool sostituisci(const file::Cartella& cartella, const std::string& nome, std::string_view testo);
 
 } // namespace pulsiero::ricevitore

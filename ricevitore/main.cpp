@@ -1,4 +1,5 @@
 // pulsiero-ricevitore: a reference receiver for the frames of Pulsiero Rolling Code.
+#include "core/FileSystem.h"
 #include "core/IniFile.h"
 #include "ricevitore/RigaDiComando.h"
 #include "ricevitore/ServerRicevitore.h"
@@ -109,7 +110,7 @@ Server* attivo = nullptr;
 
 int main(int argc, char** argv) {
     // A full disk or a file-size limit is a failed save, handled as such, never a crash.
-    pulsiero::ini::ignoreFileSizeSignal();
+    pulsiero::file::ignoraSegnaleDimensione();
     std::signal(SIGPIPE, SIG_IGN);
     auto letta = leggiRigaDiComando(argc, argv);
     if (auto* errore = std::get_if<std::string>(&letta)) {

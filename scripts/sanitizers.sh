@@ -5,7 +5,6 @@
 # offscreen widget tests. Each build has a folder of its own; a sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 
 # run_sanitized SANITIZER FOLDER LABELS: configure, build the tests carrying LABELS, run them.
 run_sanitized() {
@@ -22,10 +21,11 @@ run_sanitized() {
 
 # QProcess starts children with vfork semantics: the child's fork hook runs in the parent's memory,
 # and without die_after_fork=0 the test itself then dies at its next std::thread.
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 suppressions=$root/tests/sanitizers/tsan.supp"
+# The suppressions are compiled into the programs (tests/sanitizers/Soppressioni.cpp).
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0"
 run_sanitized thread "${TSAN_BUILD_DIR:-build-tsan}" '^(core|ricevitore)$'
 
 export ASAN_OPTIONS="detect_leaks=1 abort_on_error=0 strict_string_checks=1"
-export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp print_suppressions=0"
+export LSAN_OPTIONS="print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1"
 run_sanitized address "${ASAN_BUILD_DIR:-build-asan}" '^(core|ricevitore|gui)$'

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +31,19 @@ inline void apriATutti(const QString& cartella) {
 inline void cediAllUtente(const QString& percorso) {
     if (daRoot())
         (void)!::chown(QFile::encodeName(percorso).constData(), kNobody, kNobody);
+}
+
+// A copy of programma that every user can run, in a folder made once per test process (the build
+// folder may sit in a home folder others cannot enter); empty when no such folder can be made.
+inline QString copiaRaggiungibile(const QString& programma) {
+    static QTemporaryDir cartella(QStringLiteral("/tmp/pulsiero-programmi-XXXXXX"));
+    const QString copia = cartella.filePath(QFileInfo(programma).fileName());
+    if (!cartella.isValid() || ::chmod(QFile::encodeName(cartella.path()).constData(), 0755) != 0)
+        return {};
+    if (!QFile::exists(copia) &&
+        (!QFile::copy(programma, copia) || ::chmod(QFile::encodeName(copia).constData(), 0755)))
+        return {};
+    return copia;
 }
 
 // Starts programma with argomenti as the ordinary user: as nobody when run as root, from a copy

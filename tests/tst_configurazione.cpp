@@ -1,9 +1,9 @@
 #include "Aiuti.h"
 #include "UtenteComune.h"
 
+#include "qt/finestre/Messaggi.h"
 #include "qt/platform/Configurazione.h"
 #include "qt/platform/PercorsoImpostazioni.h"
-#include "qt/finestre/Messaggi.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -21,7 +21,33 @@ private slots:
     void inizializzaComunicazioneConferma();
     void percorso_data();
     void percorso();
+    void semeConChiave();
+
+private:
+    // As root every file is writable: the test runs as nobody, in a copy of this program.
+    bool comeUtenteComune();
 };
+
+bool TestConfigurazione::comeUtenteComune() {
+    if (!utente::daRoot())
+        return false;
+    QTemporaryDir programmi;
+    utente::apriATutti(programmi.path());
+    QProcess figlio;
+    auto ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert("HOME", programmi.path());
+    ambiente.remove("XDG_RUNTIME_DIR");
+    figlio.setProcessEnvironment(ambiente);
+    QString funzione = QString::fromLatin1(QTest::currentTestFunction());
+    if (QTest::currentDataTag())
+        funzione += QLatin1Char(':') + QString::fromUtf8(QTest::currentDataTag());
+    utente::avvia(figlio, QCoreApplication::applicationFilePath(), {funzione}, programmi.path());
+    [&] {
+        QVERIFY(figlio.waitForFinished(20000));
+        QVERIFY2(figlio.exitCode() == 0, figlio.readAllStandardOutput().constData());
+    }();
+    return true;
+}
 
 void TestConfigurazione::caricaSenzaAvviso() {
     QTemporaryDir dir;
@@ -106,22 +132,8 @@ void TestConfigurazione::percorso_data() {
 }
 
 void TestConfigurazione::percorso() {
-    // As root every file is writable: the rows run as nobody, in a copy of this test.
-    if (utente::daRoot()) {
-        QTemporaryDir programmi;
-        utente::apriATutti(programmi.path());
-        QProcess figlio;
-        auto ambiente = QProcessEnvironment::systemEnvironment();
-        ambiente.insert("HOME", programmi.path());
-        ambiente.remove("XDG_RUNTIME_DIR");
-        figlio.setProcessEnvironment(ambiente);
-        utente::avvia(figlio, QCoreApplication::applicationFilePath(),
-                      {QStringLiteral("percorso:") + QString::fromUtf8(QTest::currentDataTag())},
-                      programmi.path());
-        QVERIFY(figlio.waitForFinished(20000));
-        QVERIFY2(figlio.exitCode() == 0, figlio.readAllStandardOutput().constData());
+    if (comeUtenteComune())
         return;
-    }
     QFETCH(QString, exe);
     QFETCH(QString, beside);
     QFETCH(int, besideMode);
@@ -157,6 +169,29 @@ void TestConfigurazione::percorso() {
     QVERIFY(QFileInfo(dir.filePath("config/pulsiero")).isDir() || chosen.contains("/bin/"));
     if (besideMode & 0400) // the file beside the executable is never changed
         QCOMPARE(aiuti::leggiFile(dir.filePath("bin/" + beside)), besideBytes);
+}
+
+// A seed that holds a key is copied readable by its user only, from its first byte, into a
+// folder of that user's only.
+void TestConfigurazione::semeConChiave() {
+    if (comeUtenteComune())
+        return;
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("bin"));
+    const QByteArray seme = "[Pulsiero]\nChiave=" + QByteArray(64, '7') + "\n";
+    aiuti::scriviFile(dir.filePath("bin/pulsiero.ini"), seme);
+    ::chmod(QFile::encodeName(dir.filePath("bin/pulsiero.ini")).constData(), 0444);
+    const mode_t maschera = umask(022);
+    const QString scelto =
+        percorsoImpostazioni(dir.filePath("bin/pulsiero"), dir.filePath("config/pulsiero"));
+    umask(maschera);
+    QCOMPARE(scelto, dir.filePath("config/pulsiero/pulsiero.ini"));
+    QCOMPARE(aiuti::leggiFile(scelto), seme);
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(scelto).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t{0600});
+    QCOMPARE(::stat(QFile::encodeName(dir.filePath("config/pulsiero")).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t{0700});
 }
 
 QTEST_MAIN(TestConfigurazione)

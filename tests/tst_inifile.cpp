@@ -4,14 +4,32 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+// A disk that fails to flush folders, for the test that needs one: this definition takes the
+// place of the C library's for the code linked into this test.
+static std::atomic<bool> cartelleNonSalvabili{false};
+extern "C" int fsync(int fd) {
+    struct stat st {};
+    if (cartelleNonSalvabili && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EIO;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 using namespace pulsiero;
 
@@ -33,14 +51,30 @@ private slots:
     void soloFileRegolari();
     void fileDiSolaLetturaMaiSostituito();
     void bloccoDiUnAltroUtente();
+    void bloccoConAttesaLimitata_data();
+    void bloccoConAttesaLimitata();
+    void bloccoApertoInScrittura();
+    void fileAltruiMaiCancellati();
+    void proprietarioConservato_data();
+    void proprietarioConservato();
+    void cartellaNonSalvataSuDisco();
 
 private:
     // One press of key 3 by the pressatore helper, as the ordinary user; its frame, or "-".
-    QByteArray premiComeUtenteComune(const std::string& ini) {
+    QByteArray premiComeUtenteComune(const std::string& ini) { return premi(ini, true); }
+    QByteArray premi(const std::string& ini, bool comeUtenteComune) {
         QProcess pressatore;
-        utente::avvia(pressatore, QStringLiteral(PRESSATORE),
-                      {QString::fromStdString(ini), QStringLiteral("1")}, dir_->path());
-        if (!pressatore.waitForFinished(10000) || pressatore.exitCode() != 0)
+        const QStringList argomenti{QString::fromStdString(ini), QStringLiteral("1")};
+        if (comeUtenteComune)
+            utente::avvia(pressatore, QStringLiteral(PRESSATORE), argomenti, dir_->path());
+        else
+            pressatore.start(QStringLiteral(PRESSATORE), argomenti);
+        if (!pressatore.waitForFinished(10000)) {
+            pressatore.kill();
+            pressatore.waitForFinished();
+            return "<hung>";
+        }
+        if (pressatore.exitCode() != 0)
             return "<failed: " + pressatore.readAllStandardError() + ">";
         return pressatore.readAllStandardOutput().trimmed();
     }
@@ -81,7 +115,8 @@ void TestIniFile::scritturaCreaIlFile() {
     const bool written = ScriviIni("Pulsiero", "Passo", "1", path());
     write(path("seed.ini"), "[Server]\nPorta=2000\n");
     QCOMPARE(::chmod(path("seed.ini").c_str(), 0444), 0);
-    const bool copied = ini::copyFileIfMissing(path("seed.ini"), path("copy.ini"));
+    const bool copied = static_cast<bool>(
+        file::copiaSeManca(path("seed.ini"), path("copy.ini"), file::kLimiteImpostazioni));
     umask(oldMask);
     QVERIFY(written && copied);
     QCOMPARE(content(path()), QByteArray("[Pulsiero]\nPasso=1\n"));
@@ -94,7 +129,7 @@ void TestIniFile::scritturaCreaIlFile() {
     }
     // A copy never replaces a file that is there already.
     write(path("copy.ini"), "[Server]\nPorta=3000\n");
-    QVERIFY(!ini::copyFileIfMissing(path("seed.ini"), path("copy.ini")));
+    QVERIFY(!file::copiaSeManca(path("seed.ini"), path("copy.ini"), file::kLimiteImpostazioni));
     QCOMPARE(content(path("copy.ini")), QByteArray("[Server]\nPorta=3000\n"));
     QCOMPARE(leftovers(), (QStringList{"copy.ini", "pulsiero.ini", "seed.ini"}));
 }
@@ -219,7 +254,7 @@ void TestIniFile::soloFileRegolari() {
     struct stat st {};
     QCOMPARE(::stat(p.c_str(), &st), 0);
     if (kind == QLatin1String("fifo")) {
-        QVERIFY(!ini::writeFileAtomically(p, "[Server]\nPorta=2001\n")); // nor by a direct write
+        QVERIFY(!file::sostituisci(p, "[Server]\nPorta=2001\n")); // nor by a direct write
         QCOMPARE(::stat(p.c_str(), &st), 0);
         QVERIFY(S_ISFIFO(st.st_mode));
     } else if (!readable) {
@@ -262,6 +297,112 @@ void TestIniFile::bloccoDiUnAltroUtente() {
     QCOMPARE(premiComeUtenteComune(path()), QByteArray("FCFC6781D7FFFFFFFD4"));
     QCOMPARE(LeggiIni("Pulsiero", "Passo", "", path()), std::string("2"));
     QVERIFY(ScriviIni("Pulsiero", "Passo", "7", path())); // and root still saves
+}
+
+// A lock held by another process, or a FIFO planted where the lock goes, fails the press after
+// a bounded wait instead of hanging it.
+void TestIniFile::bloccoConAttesaLimitata_data() {
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("held by another process") << false;
+    QTest::newRow("FIFO in its place") << true;
+}
+
+void TestIniFile::bloccoConAttesaLimitata() {
+    QFETCH(bool, fifo);
+    const QByteArray before = "[Pulsiero]\nPasso=41\n";
+    write(path(), before);
+    const std::string lock = path(".pulsiero.ini.lock");
+    int tenuto = -1;
+    if (fifo)
+        QCOMPARE(::mkfifo(lock.c_str(), 0644), 0);
+    else
+        QVERIFY((tenuto = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) >= 0 &&
+                ::flock(tenuto, LOCK_EX) == 0);
+    const QByteArray frame = premi(path(), false);
+    if (tenuto >= 0)
+        ::close(tenuto);
+    QCOMPARE(frame, QByteArray("-"));
+    QCOMPARE(content(path()), before);
+}
+
+// flock on NFS needs a descriptor open for writing: the lock file is opened for reading only
+// where writing is refused.
+void TestIniFile::bloccoApertoInScrittura() {
+    QVERIFY(ScriviIni("S", "k", "1", path())); // the lock file exists from now on
+    const auto lock = ini::bloccaImpostazioni(path());
+    QVERIFY(lock);
+    const QString lockPath = QFileInfo(dir_->filePath(".pulsiero.ini.lock")).canonicalFilePath();
+    int modi = -1;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const auto& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFile::symLinkTarget(fds.filePath(fd)) != lockPath)
+            continue;
+        QFile info(QStringLiteral("/proc/self/fdinfo/") + fd);
+        QVERIFY(info.open(QIODevice::ReadOnly));
+        const auto righe = info.readAll().split('\n');
+        for (const auto& riga : righe)
+            if (riga.startsWith("flags:"))
+                modi = riga.mid(6).trimmed().toInt(nullptr, 8) & O_ACCMODE;
+    }
+    QCOMPARE(modi, O_RDWR);
+}
+
+// Only this program's own temporary files are ever removed: a user's backup beside the settings
+// file, whatever its name, outlives every save.
+void TestIniFile::fileAltruiMaiCancellati() {
+    write(path(".pulsiero.ini.backup"), "[Pulsiero]\nPasso=7\n");
+    write(path(".pulsiero.ini.a1B2c3"), "mine");
+    QVERIFY(ScriviIni("Pulsiero", "Passo", "8", path()));
+    QCOMPARE(content(path(".pulsiero.ini.backup")), QByteArray("[Pulsiero]\nPasso=7\n"));
+    QCOMPARE(content(path(".pulsiero.ini.a1B2c3")), QByteArray("mine"));
+    QCOMPARE(leftovers(),
+             (QStringList{".pulsiero.ini.a1B2c3", ".pulsiero.ini.backup", "pulsiero.ini"}));
+}
+
+// A save keeps the file's owner, group and mode (a key makes it private to that owner); a file
+// whose owner cannot be kept is not replaced at all.
+void TestIniFile::proprietarioConservato_data() {
+    QTest::addColumn<bool>("delUtente"); // the file is the ordinary user's (else root's)
+    QTest::addColumn<int>("modo");
+    QTest::addColumn<bool>("chiave");  // the file holds a key
+    QTest::addColumn<int>("modoDopo"); // -1: not replaced
+    QTest::newRow("root saves the user's file") << true << 0640 << false << 0640;
+    QTest::newRow("root saves the user's keyed file") << true << 0644 << true << 0600;
+    QTest::newRow("the user saves root's file open to all") << false << 0666 << false << -1;
+}
+
+void TestIniFile::proprietarioConservato() {
+    if (!utente::daRoot())
+        QSKIP("only root can leave a file of another user");
+    QFETCH(bool, delUtente);
+    QFETCH(int, modo);
+    QFETCH(bool, chiave);
+    QFETCH(int, modoDopo);
+    const QByteArray before =
+        "[Pulsiero]\nPasso=41\n" + (chiave ? "Chiave=" + QByteArray(64, 'a') + "\n" : QByteArray());
+    write(path(), before);
+    QCOMPARE(::chmod(path().c_str(), static_cast<mode_t>(modo)), 0);
+    if (delUtente)
+        utente::cediAllUtente(QString::fromStdString(path()));
+    const QByteArray frame = delUtente ? premi(path(), false) : premiComeUtenteComune(path());
+    struct stat st {};
+    QCOMPARE(::stat(path().c_str(), &st), 0);
+    QCOMPARE(st.st_uid, delUtente ? utente::kNobody : uid_t{0});
+    QCOMPARE(st.st_gid, delUtente ? gid_t{utente::kNobody} : gid_t{0});
+    QCOMPARE(static_cast<int>(st.st_mode & 07777), modoDopo < 0 ? modo : modoDopo);
+    QCOMPARE(frame == "-", modoDopo < 0);
+    if (modoDopo < 0)
+        QCOMPARE(content(path()), before);
+}
+
+// The new file's name is safe on disk only once its folder is: a folder that fails to flush
+// fails the save, so a step is never reported stored when a power cut may bring the old back.
+void TestIniFile::cartellaNonSalvataSuDisco() {
+    write(path(), "[Pulsiero]\nPasso=41\n");
+    cartelleNonSalvabili = true;
+    const bool salvato = ScriviIni("Pulsiero", "Passo", "42", path());
+    cartelleNonSalvabili = false;
+    QVERIFY(!salvato);
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)

@@ -40,6 +40,7 @@ void TestLenientNumber::lettura_data() {
     QTest::newRow("negative exponent") << "25E-1x" << 2.5 << R(2);
     QTest::newRow("exponent without digits") << "3e" << 3.0 << R(3);
     QTest::newRow("exponent sign without digits") << "3e+" << 3.0 << R(3);
+    QTest::newRow("exponent with plus") << "1e+2" << 100.0 << R(100);
     QTest::newRow("int32 max") << "2147483647" << 2147483647.0 << R(2147483647);
     QTest::newRow("int32 min") << "-2147483648" << -2147483648.0 << R(-2147483647 - 1);
     QTest::newRow("above int32") << "2147483648" << 2147483648.0 << R();
@@ -48,6 +49,12 @@ void TestLenientNumber::lettura_data() {
     QTest::newRow("rounds out of range") << "2147483647.5" << 2147483647.5 << R();
     QTest::newRow("huge exponent") << "1e400" << qInf() << R();
     QTest::newRow("tiny exponent") << "1e-400" << 0.0 << R(0);
+    QTest::newRow("tiny without exponent") << "0." + QString(330, '0') + "1" << 0.0 << R(0);
+    QTest::newRow("huge without exponent") << "1" + QString(400, '0') << qInf() << R();
+    QTest::newRow("tiny despite a positive exponent")
+        << "0." + QString(400, '0') + "1e+10" << 0.0 << R(0);
+    QTest::newRow("huge despite a negative exponent") << "1" + QString(400, '0') + "e-10" << qInf()
+                                                      << R();
     QTest::newRow("no hex") << "&H10" << 0.0 << R(0);
     QTest::newRow("no inf") << "inf" << 0.0 << R(0);
     QTest::newRow("digit grouping stops") << "1,000" << 1.0 << R(1);

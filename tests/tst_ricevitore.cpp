@@ -1,4 +1,5 @@
 #include "Loopback.h"
+#include "UtenteComune.h"
 #include "core/Frame.h"
 #include "core/IniFile.h"
 #include "ricevitore/ServerRicevitore.h"
@@ -160,9 +161,10 @@ public:
     // True once it listens; false when it stopped, or failed to say where it listens.
     bool avvia(const QStringList& argomenti, bool comeNessuno, const QStringList& prima = {}) {
         QStringList comando = prima + QStringList{RICEVITORE} + argomenti;
-        if (comeNessuno && radice())
+        if (comeNessuno && radice()) {
             comando = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} +
-                      comando;
+                      prima + QStringList{utente::copiaRaggiungibile(RICEVITORE)} + argomenti;
+        }
         p_.start(comando[0], comando.mid(1));
         (void)QTest::qWaitFor(
             [&] {
@@ -272,9 +274,9 @@ void TestRicevitore::statoNonUsabile_data() {
     QTest::addColumn<bool>("comeNessuno");
     QTest::addColumn<QString>("messaggio");
     QTest::newRow("folder writable by others")
-        << true << "la cartella dello stato è scrivibile da altri utenti";
+        << true << "la cartella dello stato è scrivibile dal gruppo o da altri utenti";
     QTest::newRow("folder writable by the group")
-        << true << "la cartella dello stato è scrivibile dal gruppo";
+        << true << "la cartella dello stato è scrivibile dal gruppo o da altri utenti";
     QTest::newRow("sticky folder writable by others is usable") << true << ""; // it starts
     QTest::newRow("folder of another user")
         << true << "la cartella dello stato appartiene a un altro utente";

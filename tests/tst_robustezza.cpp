@@ -64,7 +64,7 @@ void TestRobustezza::uccisoAMetaScrittura() {
     QTemporaryDir dir;
     const std::string path = dir.filePath("pulsiero.ini").toStdString();
     const std::string intestazione = "; non toccare\r\n[Server]\r\nIndirizzo=10.1.2.3\r\n";
-    QVERIFY(ini::writeFileAtomically(path, intestazione));
+    QVERIFY(file::sostituisci(path, intestazione));
     QRandomGenerator casuale(seme());
     int precedente = 0;
     for (int round = 0; round < 25; ++round) {
@@ -76,7 +76,7 @@ void TestRobustezza::uccisoAMetaScrittura() {
         ::kill(static_cast<pid_t>(pressatore.processId()), SIGKILL);
         pressatore.waitForFinished();
 
-        const auto contenuto = ini::readFile(path);
+        const auto contenuto = file::leggiTutto(path, file::kLimiteImpostazioni);
         const int passo = std::stoi(LeggiIni("Pulsiero", "Passo", "0", path));
         QVERIFY2(contenuto && contenuto->rfind(intestazione, 0) == 0 && passo >= precedente,
                  qPrintable(QStringLiteral("seme %1, giro %2 (%3 ms): passo %4 dopo %5")
@@ -117,7 +117,7 @@ void TestRobustezza::fileGrandi() {
     QFETCH(QByteArray, contenuto);
     QTemporaryDir dir;
     const std::string path = dir.filePath("pulsiero.ini").toStdString();
-    QVERIFY(ini::writeFileAtomically(path, contenuto.toStdString()));
+    QVERIFY(file::sostituisci(path, contenuto.toStdString()));
     Impostazioni imp;
     imp.NumeroRicevitore = 1;
     imp.NumeroTrasmettitore = 1;
@@ -126,7 +126,7 @@ void TestRobustezza::fileGrandi() {
     // Everything that was there is still there, byte for byte.
     QByteArray atteso = contenuto;
     atteso.replace("Passo=41", "Passo=42");
-    QCOMPARE(QByteArray::fromStdString(*ini::readFile(path)), atteso);
+    QCOMPARE(QByteArray::fromStdString(*file::leggiTutto(path, file::kLimiteImpostazioni)), atteso);
 }
 
 // The receiver saves its state on every accepted frame: beyond the limit the save fails and is
@@ -190,8 +190,8 @@ void TestRobustezza::limiteDimensioneProgramma() {
     ::chmod(QFile::encodeName(dir.filePath("run")).constData(), 0700);
     utente::cediAllUtente(dir.filePath("run"));
     const QString ini = dir.filePath("bin/pulsiero.ini");
-    QVERIFY(ini::writeFileAtomically(ini.toStdString(),
-                                     "[Server]\nPorta=2000\n;" + std::string(4000, 'x') + "\n"));
+    QVERIFY(file::sostituisci(ini.toStdString(),
+                              "[Server]\nPorta=2000\n;" + std::string(4000, 'x') + "\n"));
     ::chmod(QFile::encodeName(ini).constData(), 0444);
 
     QProcess programma;

@@ -160,7 +160,9 @@ void TestTasto::contatoreNonSalvabile() {
     ::chmod(QFile::encodeName(dir_->path()).constData(), 0700);
     QCOMPARE(QString::fromUtf8(e.errori),
              QStringLiteral("Attenzione: non è stato possibile salvare il contatore dei passi nel "
-                            "file di configurazione. Il comando non è stato inviato.\n"));
+                            "file di configurazione (%1: accesso negato). Il comando non è stato "
+                            "inviato.\n")
+                 .arg(dir_->path()));
     QCOMPARE(e.stato, 2);
     QCOMPARE(passoSalvato(), 65534);
     QVERIFY(!server_->waitForNewConnection(300));

@@ -1,9 +1,9 @@
 #include "Aiuti.h"
 
 #include "core/IniFile.h"
+#include "qt/finestre/Messaggi.h"
 #include "qt/platform/Configurazione.h"
 #include "qt/platform/Trasmettitore.h"
-#include "qt/finestre/Messaggi.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -11,7 +11,9 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -193,7 +195,13 @@ void TestTrasmettitore::contatoreNonSalvabile() {
     trasmettitore_->Img_Pulsante_Click(0);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previousHandler);
-    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonSalvato, QMessageBox::Warning));
+    // The message names the file and the cause.
+    const QString causa = QStringLiteral(" (%1: errore del sistema (%2)). Il")
+                              .arg(QString::fromStdString(configurazione_->percorsoFile()),
+                                   QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio,
+                                   QString(kNonSalvato).replace(QStringLiteral(". Il"), causa),
+                                   QMessageBox::Warning));
     QVERIFY(!server.waitForNewConnection(200));
     QCOMPARE(passo(), QStringLiteral("41"));
 }

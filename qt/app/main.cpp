@@ -1,12 +1,12 @@
 #include "qt/app/RigaDiComando.h"
-#include "core/IniFile.h"
+#include "core/FileSystem.h"
 #include "qt/finestre/Applicazione.h"
 #include "qt/finestre/Frm_Pulsiero.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    pulsiero::ini::ignoreFileSizeSignal();
+    pulsiero::file::ignoraSegnaleDimensione();
     using pulsiero::RigaDiComando;
     // Help, version, a bad option and --tasto need no display: no window, no tray icon.
     if (const auto riga = RigaDiComando::leggi(pulsiero::argomentiDelProcesso(argc, argv), true);

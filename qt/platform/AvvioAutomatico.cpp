@@ -37,7 +37,8 @@ QString AvvioAutomatico::percorsoVoce() const {
 }
 
 bool AvvioAutomatico::LeggiAvvioAuto() const {
-    const auto testo = ini::readFile(QFile::encodeName(percorsoVoce()).toStdString());
+    const auto testo = file::leggiTutto(QFile::encodeName(percorsoVoce()).toStdString(),
+                                        file::kLimiteImpostazioni);
     if (!testo)
         return false;
     const auto voce = ini::IniDocument::fromBytes(*testo);
@@ -54,7 +55,7 @@ bool AvvioAutomatico::scrivi() const {
                     iconaProgramma(eseguibile_),
                     QStringLiteral("Avvia il pulsiero nell'area di notifica all'accesso")) +
         QStringLiteral("X-GNOME-Autostart-enabled=true\n");
-    ini::writeFileAtomically(QFile::encodeName(percorsoVoce()).toStdString(), testo.toStdString());
+    (void)file::sostituisci(QFile::encodeName(percorsoVoce()).toStdString(), testo.toStdString());
     return LeggiAvvioAuto();
 }
 

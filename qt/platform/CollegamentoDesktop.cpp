@@ -1,6 +1,6 @@
 #include "qt/platform/CollegamentoDesktop.h"
 
-#include "core/IniFile.h"
+#include "core/FileSystem.h"
 #include "qt/platform/VoceDesktop.h"
 
 #include <QDir>
@@ -30,7 +30,7 @@ bool CollegamentoDesktop::crea() const {
                                       iconaProgramma(eseguibile_),
                                       QStringLiteral("Telecomando software a codice variabile"));
     const std::string file = QFile::encodeName(percorso()).toStdString();
-    if (!ini::writeFileAtomically(file, testo.toStdString(), 0755))
+    if (!file::sostituisci(file, testo.toStdString(), {0755u}))
         return false;
     // GNOME's desktop starts only launchers marked trusted; elsewhere gio is simply absent.
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));

@@ -49,11 +49,13 @@ SceltaImpostazioni scegliImpostazioni() {
 
 namespace {
 
+// The user's folder is private to the user (the file may hold a key), and so is a copy of a
+// seed that holds one, from its first byte on.
 QString prepara(const SceltaImpostazioni& scelta) {
-    QDir().mkpath(QFileInfo(scelta.percorso).absolutePath());
+    const std::string percorso = QFile::encodeName(scelta.percorso).toStdString();
+    (void)file::creaCartelle(file::cartellaDi(percorso), 0700);
     if (!scelta.seme.isEmpty())
-        ini::copyFileIfMissing(QFile::encodeName(scelta.seme).toStdString(),
-                               QFile::encodeName(scelta.percorso).toStdString());
+        (void)ini::copiaSeMancante(QFile::encodeName(scelta.seme).toStdString(), percorso);
     return scelta.percorso;
 }
 

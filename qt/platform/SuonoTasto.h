@@ -24,6 +24,7 @@ public:
     static QString percorso(const QString& fileSuono, const QString& cartellaEseguibile);
 
 private:
+    static constexpr int kAttesaCaricamentoMs = 1000;
     std::unique_ptr<QSoundEffect> effetto_;
 };
 

@@ -57,14 +57,22 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
                                       configurazione_.percorsoFile(), momentoAttuale());
     const auto* comando = std::get_if<std::string>(&esito);
     if (!comando) {
+        const auto& errore = std::get<ErroreComando>(esito);
+        // The cause, when known, names the file and what stood in the way (a lock held by
+        // another program, a file of another user...).
+        const QString causa =
+            errore.causa.empty()
+                ? QString()
+                : QStringLiteral(" (%1)").arg(QString::fromStdString(errore.causa));
         emit messaggio({Avviso::Tipo::Attenzione, kTitoloInvio,
-                        std::get<ErroreComando>(esito) == ErroreComando::Chiave
+                        errore == ErroreComando::Chiave
                             ? QStringLiteral("Attenzione: la chiave nel file di configurazione "
                                              "non è valida (servono 64 cifre esadecimali). Il "
                                              "comando non è stato inviato.")
                             : QStringLiteral("Attenzione: non è stato possibile salvare il "
-                                             "contatore dei passi nel file di configurazione. "
-                                             "Il comando non è stato inviato.")});
+                                             "contatore dei passi nel file di configurazione%1. "
+                                             "Il comando non è stato inviato.")
+                                  .arg(causa)});
         emit pressioneConclusa({EsitoPressione::Tipo::NienteInviato, std::nullopt});
         return;
     }
