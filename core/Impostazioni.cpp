@@ -23,6 +23,7 @@ void leggiNumero(const ini::IniDocument& doc, const Chiave& chiave, std::int32_t
 
 Impostazioni::TestiPulsiero Impostazioni::carica(const std::string& path) {
     const auto doc = ini::loadDocument(path);
+    sezioneRipetuta = doc.repeatedSection().value_or(std::string());
     IndirizzoIP = leggi(doc, chiavi::Indirizzo);
     PortaIP = leggi(doc, chiavi::Porta);
     FileSuono = leggi(doc, chiavi::Suono);

@@ -13,6 +13,8 @@ struct Impostazioni {
     std::string FileSuono;
     std::int32_t NumeroTrasmettitore = 0;
     std::int32_t NumeroRicevitore = 0;
+    // A section the file holds twice (only its first part is read), as written; empty for none.
+    std::string sezioneRipetuta;
 
     // What the file says about the transmitter's picture: its name and the four key
     // descriptions, each trimmed; the window shows them.

@@ -169,6 +169,20 @@ std::optional<IniDocument::SectionRange> IniDocument::findSection(std::string_vi
     return std::nullopt;
 }
 
+std::optional<std::string> IniDocument::repeatedSection() const {
+    std::vector<std::string_view> seen;
+    for (const Line& line : lines_) {
+        const auto name = sectionName(line.text);
+        if (!name)
+            continue;
+        for (const std::string_view earlier : seen)
+            if (text::equalsIgnoringCase(earlier, *name))
+                return std::string(earlier);
+        seen.push_back(*name);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::size_t> IniDocument::findKey(const SectionRange& range,
                                                 std::string_view key) const {
     for (std::size_t i = range.header + 1; i < range.end; ++i) {

@@ -37,6 +37,10 @@ public:
     // false when the value stored already was that one: nothing changed.
     bool setValue(std::string_view section, std::string_view key, std::string_view value);
 
+    // The first section whose name (compared as above) heads two parts of the file, as written
+    // the first time; nullopt when every name is used once. Reads see only the first part.
+    std::optional<std::string> repeatedSection() const;
+
     Encoding encoding() const { return encoding_; }
 
 private:

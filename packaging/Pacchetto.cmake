@@ -6,9 +6,10 @@ find_program(OBJCOPY_PROGRAM NAMES ${CMAKE_OBJCOPY} objcopy)
 if(OBJCOPY_PROGRAM)
   install(CODE "
     if(CMAKE_INSTALL_DO_STRIP)
-      foreach(programma pulsiero pulsiero-ricevitore)
+      foreach(programma ${CMAKE_INSTALL_BINDIR}/pulsiero ${CMAKE_INSTALL_BINDIR}/pulsiero-ricevitore
+                        ${CMAKE_INSTALL_LIBDIR}/pulsiero/pulsiero-finestra.so)
         execute_process(COMMAND \"${OBJCOPY_PROGRAM}\" --remove-section=.comment
-          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${programma}\")
+          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${programma}\")
       endforeach()
     endif()")
 endif()

@@ -18,9 +18,10 @@ packages=(
 # Testing, benchmarking, fuzzing and checking the package.
 $solo_programma || packages+=(
   xvfb xauth xdotool trayer openbox wmctrl x11-utils procps libxcb1-dev
+  dbus at-spi2-core python3-pyatspi
   libbenchmark-dev clang libclang-rt-14-dev
   desktop-file-utils appstream librsvg2-bin dpkg-dev file lintian man-db bash-completion
-  systemd util-linux iproute2 strace
+  systemd util-linux dbus-daemon sway iproute2 strace
 )
 missing=()
 for p in "${packages[@]}"; do

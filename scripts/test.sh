@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with the tests, and runs every test through CTest. The
-# end-to-end tests need an X display: without one, a private Xvfb is started for the run. The
-# .deb is built and inspected but never installed on this system.
+# Installs what is missing, builds with the tests, and runs every test through CTest, then the
+# Windows build's (scripts/windows.sh). The end-to-end tests need an X display: without one, a
+# private Xvfb is started for the run. The .deb is built and inspected but never installed on
+# this system.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -38,3 +39,7 @@ fi
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
 
 ctest --test-dir "$build" --output-on-failure --timeout 300
+
+# The Windows programs, 32- and 64-bit: cross-built, packed and tested under Wine on the same
+# display.
+bash scripts/windows.sh

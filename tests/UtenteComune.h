@@ -4,6 +4,7 @@
 // test runs as nobody instead, from a copy in a folder that every user can reach (the build
 // folder may be private to root).
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -58,6 +59,14 @@ inline void avvia(QProcess& processo, const QString& programma, const QStringLis
     QFile::remove(copia);
     QFile::copy(programma, copia);
     ::chmod(QFile::encodeName(copia).constData(), 0755);
+    // The window program finds its window module beside itself.
+    const QString modulo = QFileInfo(programma).dir().filePath(QStringLiteral("pulsiero-finestra.so"));
+    if (QFileInfo(programma).fileName() == QLatin1String("pulsiero") && QFile::exists(modulo)) {
+        const QString copiaModulo = cartella + QStringLiteral("/pulsiero-finestra.so");
+        QFile::remove(copiaModulo);
+        QFile::copy(modulo, copiaModulo);
+        ::chmod(QFile::encodeName(copiaModulo).constData(), 0755);
+    }
     processo.start(QStringLiteral("setpriv"),
                    QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                                QStringLiteral("--clear-groups"), copia} +

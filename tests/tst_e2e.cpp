@@ -1,6 +1,7 @@
 // The real program in a real X session: started as a user would start it, driven with X pointer
 // and keyboard events through xdotool, talking to a receiver on 127.0.0.1.
 #include "Ricezione.h"
+#include "UtenteComune.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,6 +46,44 @@ QByteArray trama(QTcpServer& server) {
     return aiuti::tramaRicevuta(server, 5000);
 }
 
+QByteArray leggi(const QString& percorso) {
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The command of a desktop entry's Exec value, as a desktop's launcher reads it: the string
+// value's escapes first, then the quoting rules of the arguments, then "%%".
+QStringList comandoDi(const QByteArray& voce, const QByteArray& gruppo) {
+    const QByteArray dopo = voce.mid(voce.indexOf("[" + gruppo + "]\n"));
+    QString valore = QString::fromUtf8(dopo.mid(dopo.indexOf("\nExec=") + 6).split('\n').first());
+    valore.replace(QLatin1String("\\\\"), QLatin1String("\\"));
+    QStringList parti;
+    QString parte;
+    bool tra = false, inParte = false;
+    for (int i = 0; i < valore.size(); ++i) {
+        const QChar c = valore[i];
+        if (tra && c == QLatin1Char('\\') && i + 1 < valore.size()) {
+            parte += valore[++i];
+        } else if (c == QLatin1Char('"')) {
+            tra = !tra;
+            inParte = true;
+        } else if (c == QLatin1Char(' ') && !tra) {
+            if (inParte)
+                parti << parte;
+            parte.clear();
+            inParte = false;
+        } else {
+            parte += c;
+            inParte = true;
+        }
+    }
+    if (inParte)
+        parti << parte;
+    for (QString& p : parti)
+        p.replace(QLatin1String("%%"), QLatin1String("%"));
+    return parti;
+}
+
 } // namespace
 
 class TestE2E : public QObject {
@@ -67,16 +106,19 @@ private slots:
     void collegamentoEMailSoloClicSinistro_data();
     void collegamentoEMailSoloClicSinistro();
     void finestraSulFileDato();
+    void escChiudeIlDialogo();
+    void fileDiSolaLettura();
+    void lanciatoreAzioniEAvvioAutomatico();
 
 private:
     void scriviIni(const QByteArray& pulsiero);
-    void avvia(const QStringList& argomenti = {});
+    void avvia(const QStringList& argomenti = {}, bool comeUtente = false);
     void premi(const QStringList& passi);
     bool attiva(const QString& finestra);
     bool haIlFuoco(const QString& finestra);
     QStringList finestreVisibili();
     bool menuAperto(const QStringList& prima);
-    QString apriDialogo();
+    QString apriDialogo(bool tabBar = true);
     QString valore(const QByteArray& chiave) const;
     QString passo() const;
     void clicTasto(int indice);
@@ -102,6 +144,8 @@ void TestE2E::init() {
     QVERIFY(server_->listen(QHostAddress::LocalHost));
     QDir().mkpath(dir_->filePath("bin"));
     QVERIFY(QFile::copy(QStringLiteral(PULSIERO_EXE), dir_->filePath("bin/pulsiero")));
+    // The window is a module the program finds beside itself.
+    QVERIFY(QFile::copy(QStringLiteral(PULSIERO_FINESTRA), dir_->filePath("bin/pulsiero-finestra.so")));
     QFile ini(dir_->filePath("bin/pulsiero.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[Server]\nIndirizzo=127.0.0.1\nPorta=" + QByteArray::number(server_->serverPort()) +
@@ -125,23 +169,36 @@ void TestE2E::cleanup() {
     dir_.reset();
 }
 
-void TestE2E::avvia(const QStringList& argomenti) {
+// comeUtente: as an ordinary user (nobody when the test runs as root), for permission faults.
+void TestE2E::avvia(const QStringList& argomenti, bool comeUtente) {
     programma_ = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("HOME"), dir_->path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath("config"));
+    if (comeUtente && utente::daRoot()) {
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_->filePath("runtime"));
+        QDir().mkpath(dir_->filePath("runtime"));
+        ::chmod(QFile::encodeName(dir_->filePath("runtime")).constData(), 0700);
+        utente::cediAllUtente(dir_->filePath("runtime"));
+        utente::apriATutti(dir_->path());
+    }
     programma_->setProcessEnvironment(env);
     programma_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    programma_->start(dir_->filePath("bin/pulsiero"), argomenti);
+    if (comeUtente)
+        utente::avvia(*programma_, dir_->filePath("bin/pulsiero"), argomenti, dir_->path());
+    else
+        programma_->start(dir_->filePath("bin/pulsiero"), argomenti);
     QVERIFY(programma_->waitForStarted());
-    // xdotool matches names regardless of case, and the tray icon's window is "pulsiero".
+    // The title is the transmitter's name, " - " and "Pulsiero". xdotool matches names
+    // regardless of case, and the tray icon's window is "pulsiero".
     const QString pid = QString::number(programma_->processId());
     const auto principale = [&] {
         for (const QString& w :
-             xdo({"search", "--onlyvisible", "--pid", pid, "--name", "^Pulsiero$"})
+             xdo({"search", "--onlyvisible", "--pid", pid, "--name", "Pulsiero$"})
                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            if (xdo({"getwindowname", w}) == QStringLiteral("Pulsiero"))
+            if (xdo({"getwindowname", w}).endsWith(QStringLiteral("Pulsiero")) &&
+                !xdo({"getwindowname", w}).startsWith(QStringLiteral("Configurazione")))
                 return w;
         return QString();
     };
@@ -232,8 +289,9 @@ void TestE2E::premi(const QStringList& passi) {
     }
 }
 
-// Opens "Configura il pulsiero" from the menu and gives the dialog the keyboard, on its tab bar.
-QString TestE2E::apriDialogo() {
+// Opens "Configura il pulsiero" from the menu and gives the dialog the keyboard, which it puts in
+// the first box of its page; with tabBar, Shift+Tab then takes it to the tab bar.
+QString TestE2E::apriDialogo(bool tabBar) {
     const QStringList prima = finestreVisibili();
     xdo({"key", "alt+o"});
     if (!menuAperto(prima))
@@ -243,6 +301,8 @@ QString TestE2E::apriDialogo() {
         xdo({"search", "--sync", "--onlyvisible", "--name", "^Configurazione Pulsiero$"});
     if (dialogo.isEmpty() || !attiva(dialogo))
         return {};
+    if (tabBar)
+        xdo({"key", "shift+Tab"});
     return dialogo;
 }
 
@@ -305,7 +365,7 @@ void TestE2E::iconaNellAreaDiNotifica() {
                                        "--onlyvisible", "--class", "pulsiero"})
                                       .split('\n', Qt::SkipEmptyParts);
             for (const QString& w : finestre)
-                if (w != finestra_ && xdo({"getwindowname", w}) != "Pulsiero")
+                if (w != finestra_ && !xdo({"getwindowname", w}).endsWith("Pulsiero"))
                     icona = w;
             return !icona.isEmpty();
         }(),
@@ -523,7 +583,7 @@ void TestE2E::avvioMinimizzatoSenzaAreaDiNotifica() {
     env.insert(QStringLiteral("HOME"), dir_->path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_->filePath("config"));
     programma_->setProcessEnvironment(env);
-    programma_->start(dir_->filePath("bin/pulsiero"), {});
+    programma_->start(dir_->filePath("bin/pulsiero"), {"--avvio-automatico"}); // as the entry
     QVERIFY(programma_->waitForStarted());
 
     const auto stato = [&] {
@@ -615,6 +675,101 @@ void TestE2E::finestraSulFileDato() {
     QTRY_COMPARE(valoreIn(dir_->filePath("garage.ini"), "Passo"), QStringLiteral("1"));
     QVERIFY(!QFileInfo::exists(dir_->filePath("config/pulsiero")));
     QVERIFY(!QFileInfo::exists(dir_->filePath("bin/pulsiero.ini")));
+}
+
+// Esc closes the dialog, as its close button does, saving the edits; Alt with a label's letter
+// reaches that label's box.
+void TestE2E::escChiudeIlDialogo() {
+    avvia();
+    QVERIFY(!apriDialogo(false).isEmpty());
+    premi({"type Garage", "key alt+s", "type bip.wav", "key Escape"});
+    QTRY_VERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QTRY_COMPARE(valore("nome"), QStringLiteral("Garage"));
+    QCOMPARE(valore("Suono"), QStringLiteral("bip.wav"));
+    QTRY_COMPARE(xdo({"getwindowname", finestra_}), QStringLiteral("Garage - Pulsiero"));
+}
+
+// A settings file the user may not write: the dialog opens read-only and closes (Esc) without a
+// warning; the file is untouched and the main window takes the keyboard again.
+void TestE2E::fileDiSolaLettura() {
+    const QString ini = dir_->filePath("garage.ini");
+    QVERIFY(QFile::rename(dir_->filePath("bin/pulsiero.ini"), ini));
+    QVERIFY(QFile::setPermissions(ini, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ReadOther));
+    const QByteArray prima = [&] {
+        QFile f(ini);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    avvia({"--impostazioni", ini}, true);
+    QVERIFY(!apriDialogo(false).isEmpty());
+    premi({"type Garage", "key Escape"});
+    // Gone, and no warning (titled as the dialog) in its place.
+    QTRY_VERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QVERIFY(haIlFuoco(finestra_));
+    QTest::qWait(300);
+    QVERIFY(xdo({"search", "--onlyvisible", "--name", "^Configurazione Pulsiero$"}).isEmpty());
+    QFile f(ini);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), prima);
+}
+
+// A window on a file of its own makes its own launcher and auto-start entry from its menu. The
+// launcher's key action presses that key on that file; the launcher always shows the window,
+// even with auto-start on; only the auto-start entry's command starts it hidden.
+void TestE2E::lanciatoreAzioniEAvvioAutomatico() {
+    const QString file = dir_->filePath("i miei $telecomandi/box 2.ini");
+    QDir().mkpath(QFileInfo(file).path());
+    QVERIFY(QFile::rename(dir_->filePath("bin/pulsiero.ini"), file));
+    avvia({"--impostazioni", file});
+    const auto voceIn = [](const QString& cartella) {
+        const QStringList voci = QDir(cartella).entryList({"*box_2-*.desktop"}, QDir::Files);
+        return voci.size() == 1 ? cartella + "/" + voci.first() : QString();
+    };
+    for (const int su : {4, 5}) { // "Crea collegamento sul desktop", then "Avvio Automatico"
+        const QStringList prima = finestreVisibili();
+        xdo({"key", "alt+o"});
+        QVERIFY(menuAperto(prima));
+        for (int i = 0; i < su; ++i)
+            xdo({"key", "Up"});
+        xdo({"key", "Return"});
+        QVERIFY(attiva(finestra_));
+    }
+    QString lanciatore, voce;
+    QTRY_VERIFY(!(lanciatore = voceIn(dir_->filePath("Desktop"))).isEmpty());
+    QTRY_VERIFY(!(voce = voceIn(dir_->filePath("config/autostart"))).isEmpty());
+    programma_->kill();
+    programma_->waitForFinished(3000);
+
+    const QStringList tasto3 = comandoDi(leggi(lanciatore), "Desktop Action tasto3");
+    QCOMPARE(tasto3.first(), dir_->filePath("bin/pulsiero"));
+    QProcess azione;
+    azione.start(tasto3.first(), tasto3.mid(1));
+    QCOMPARE(trama(*server_).mid(7, 2), QByteArray("1D"));
+    QTRY_COMPARE_WITH_TIMEOUT(azione.state(), QProcess::NotRunning, 5000);
+    QCOMPARE(azione.exitCode(), 0);
+    QCOMPARE(valoreIn(file, "Passo"), QStringLiteral("1"));
+
+    const QStringList principale = comandoDi(leggi(lanciatore), "Desktop Entry");
+    QCOMPARE(principale.mid(1), (QStringList{"--impostazioni", file}));
+    avvia(principale.mid(1)); // the window shows
+    programma_->kill();
+    programma_->waitForFinished(3000);
+
+    const QStringList avvio = comandoDi(leggi(voce), "Desktop Entry");
+    QCOMPARE(avvio.mid(1), (QStringList{"--impostazioni", file, "--avvio-automatico"}));
+    programma_->start(avvio.first(), avvio.mid(1));
+    QVERIFY(programma_->waitForStarted());
+    const QString pid = QString::number(programma_->processId());
+    // Up once it has windows of its own (the tray icon's, the hidden main window's).
+    QTRY_VERIFY_WITH_TIMEOUT(!xdo({"search", "--pid", pid, "--class", "pulsiero"}).isEmpty(),
+                             20000);
+    QTest::qWait(500);
+    // xdotool matches names regardless of case: the tray icon's window is "pulsiero"; the main
+    // window's title ends in "Pulsiero".
+    for (const QString& w : xdo({"search", "--onlyvisible", "--pid", pid, "--name", "Pulsiero$"})
+                                .split('\n', Qt::SkipEmptyParts))
+        QVERIFY2(!xdo({"getwindowname", w}).endsWith(QStringLiteral("Pulsiero")),
+                 "the window shows");
 }
 
 QTEST_GUILESS_MAIN(TestE2E)

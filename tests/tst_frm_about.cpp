@@ -1,12 +1,16 @@
 #include "Aiuti.h"
 #include "Ambienti.h"
 
-#include "qt/platform/Metadati.h"
 #include "qt/finestre/Frm_About.h"
+#include "qt/finestre/Frm_Configurazione.h"
+#include "qt/platform/Metadati.h"
 
 #include <QDesktopServices>
+#include <QPalette>
+
 #include <QPushButton>
 #include <QUrl>
+#include <cmath>
 
 using namespace pulsiero;
 
@@ -33,6 +37,8 @@ private slots:
     void collegamentoEMail();
     void sottolineatura();
     void puntatoreInvariatoSulCollegamento();
+    void coloriDalTema_data();
+    void coloriDalTema();
 
 private:
     QLabel* label(const char* nome) const { return about()->findChild<QLabel*>(nome); }
@@ -51,6 +57,7 @@ void TestFrmAbout::init() {
 }
 
 void TestFrmAbout::cleanup() {
+    QApplication::setPalette(QPalette());
     finestra_.reset();
     amb_.reset();
 }
@@ -142,6 +149,69 @@ void TestFrmAbout::sottolineatura() {
 void TestFrmAbout::puntatoreInvariatoSulCollegamento() {
     QVERIFY(!label("Lab_EMail")->testAttribute(Qt::WA_SetCursor));
     QCOMPARE(label("Lab_EMail")->cursor().shape(), Qt::ArrowCursor);
+}
+
+namespace {
+
+// A dark theme as qt6ct or Adwaita:dark give it: light text and links on near-black.
+QPalette temaScuro() {
+    QPalette p(QColor(53, 53, 53), QColor(36, 36, 36));
+    p.setColor(QPalette::WindowText, QColor(238, 238, 236));
+    p.setColor(QPalette::Text, QColor(238, 238, 236));
+    p.setColor(QPalette::Link, QColor(120, 174, 237));
+    p.setColor(QPalette::Light, QColor(94, 94, 94));
+    p.setColor(QPalette::Dark, QColor(24, 24, 24));
+    return p;
+}
+
+double luminanza(const QColor& c) {
+    const auto lineare = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lineare(c.redF()) + 0.7152 * lineare(c.greenF()) + 0.0722 * lineare(c.blueF());
+}
+
+double contrasto(const QColor& a, const QColor& b) {
+    const double la = luminanza(a), lb = luminanza(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor pixel(QWidget* w) {
+    return w->grab().toImage().pixelColor(w->width() / 2, 0);
+}
+
+} // namespace
+
+// Every text is readable on the theme's window colour (the designed dark blue on a light one),
+// and the separators take the theme's shadow and light, in the About window and in the dialog.
+void TestFrmAbout::coloriDalTema_data() {
+    QTest::addColumn<bool>("scuro");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+void TestFrmAbout::coloriDalTema() {
+    QFETCH(bool, scuro);
+    const QPalette tema = scuro ? temaScuro() : QPalette(QColor(240, 240, 240));
+    finestra_.reset();
+    QApplication::setPalette(tema);
+    init();
+    finestra_->menu().MenuInformazioni->trigger();
+    const QColor fondo = about()->palette().color(QPalette::Window);
+    for (const char* nome : {"Lab_copy", "Lab_Warning", "Lab_EMail"}) {
+        const QColor testo = label(nome)->palette().color(QPalette::WindowText);
+        QVERIFY2(contrasto(testo, fondo) >= 4.5,
+                 qPrintable(QStringLiteral("%1: %2 on %3").arg(nome, testo.name(), fondo.name())));
+        if (!scuro)
+            QCOMPARE(testo, QColor(0, 0, 128));
+    }
+    QCOMPARE(pixel(about()->findChild<QWidget*>("Line1_0")), tema.color(QPalette::Dark));
+    QCOMPARE(pixel(about()->findChild<QWidget*>("Line1_1")), tema.color(QPalette::Light));
+    about()->close();
+    finestra_->menu().MenuConfigura->trigger();
+    Frm_Configurazione* dialogo = finestra_->dialogo();
+    QCOMPARE(pixel(dialogo->findChild<QWidget*>("Lin_Pul_0")), tema.color(QPalette::Dark));
+    QCOMPARE(pixel(dialogo->findChild<QWidget*>("Lin_Pul_1")), tema.color(QPalette::Light));
 }
 
 QTEST_MAIN(TestFrmAbout)

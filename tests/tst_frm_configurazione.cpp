@@ -4,9 +4,13 @@
 #include "core/IniFile.h"
 #include "qt/finestre/Frm_Configurazione.h"
 
+#include <QAccessible>
+#include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 
 using namespace pulsiero;
 
@@ -24,7 +28,17 @@ private slots:
     void invioSpostaIlFuoco_data();
     void invioSpostaIlFuoco();
     void fuocoSelezionaTutto();
-    void incollaSoloCifre();
+    void incollaORilascia_data();
+    void incollaORilascia();
+    void escChiude();
+    void chiusuraSenzaModificheNonScrive();
+    void fileNonScrivibileSolaLettura();
+    void etichetteCollegate_data();
+    void etichetteCollegate();
+    void fuocoNellaPrimaCasella_data();
+    void fuocoNellaPrimaCasella();
+    void testiLunghiDallInizio();
+    void descrizioneSvuotataTornaTastoN();
     void chiusuraScriveTuttoERicarica();
     void chiusuraCorreggeNumeri_data();
     void chiusuraCorreggeNumeri();
@@ -254,12 +268,176 @@ void TestFrmConfigurazione::fuocoSelezionaTutto() {
     QTRY_COMPARE(box("Txt_NomePul_1")->selectedText(), QStringLiteral("Tasto 1"));
 }
 
-void TestFrmConfigurazione::incollaSoloCifre() {
+// Text pasted or dropped into a number box is taken whole when it is a plain unsigned number,
+// and otherwise refused whole, with a beep (the rejection Qt reports).
+void TestFrmConfigurazione::incollaORilascia_data() {
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<bool>("rilascio");  // dropped, else pasted from the clipboard
+    QTest::addColumn<QString>("finale"); // the box held "12", the cursor at its end
+    for (const bool rilascio : {false, true}) {
+        const char* come = rilascio ? "drop" : "paste";
+        QTest::addRow("%s digits", come) << "34" << rilascio << "1234";
+        QTest::addRow("%s fraction", come) << "2.5" << rilascio << "12";
+        QTest::addRow("%s signed with blanks", come) << " -42 " << rilascio << "12";
+        QTest::addRow("%s letters", come) << "8a0" << rilascio << "12";
+        QTest::addRow("%s exponent", come) << "1e3" << rilascio << "12";
+    }
+}
+
+void TestFrmConfigurazione::incollaORilascia() {
+    QFETCH(QString, testo);
+    QFETCH(bool, rilascio);
+    QFETCH(QString, finale);
     apri();
+    dialogo()->SSTab()->setCurrentIndex(1);
     QLineEdit* porta = box("Txt_Porta");
-    porta->clear();
-    porta->insert(QStringLiteral("80a-8 0")); // as a paste from the context menu arrives
-    QCOMPARE(porta->text(), QStringLiteral("8080"));
+    porta->setText(QStringLiteral("12"));
+    QSignalSpy rifiuti(porta, &QLineEdit::inputRejected);
+    if (rilascio) {
+        QMimeData dati;
+        dati.setText(testo);
+        const QPointF punto(porta->width() - 2, porta->height() / 2);
+        QDragEnterEvent entra(punto.toPoint(), Qt::CopyAction, &dati, Qt::LeftButton, {});
+        QApplication::sendEvent(porta, &entra);
+        QDropEvent rilascia(punto, Qt::CopyAction, &dati, Qt::LeftButton, {});
+        QApplication::sendEvent(porta, &rilascia);
+    } else {
+        QGuiApplication::clipboard()->setText(testo);
+        porta->setCursorPosition(2);
+        porta->paste();
+    }
+    QCOMPARE(porta->text(), finale);
+    QCOMPARE(rifiuti.size(), finale == QStringLiteral("12") ? 1 : 0);
+}
+
+// Esc is a close request, the close button's: the edits are saved.
+void TestFrmConfigurazione::escChiude() {
+    apri();
+    QApplication::setActiveWindow(dialogo());
+    box("Txt_IP")->setText(QStringLiteral("10.0.0.9"));
+    QTest::keyClick(box("Txt_NomePul_0"), Qt::Key_Escape);
+    QVERIFY(!dialogo()->isVisible());
+    QVERIFY(finestra_->isEnabled());
+    QCOMPARE(leggi("Server", "Indirizzo"), std::string("10.0.0.9"));
+}
+
+// Nothing changed, nothing written: key 1's built-in description does not land in the file.
+void TestFrmConfigurazione::chiusuraSenzaModificheNonScrive() {
+    const QByteArray prima = aiuti::leggiFile(amb_->ambiente.percorsoIni);
+    apri();
+    dialogo()->SSTab()->setCurrentIndex(2);
+    chiudi();
+    QCOMPARE(aiuti::leggiFile(amb_->ambiente.percorsoIni), prima);
+    QCOMPARE(leggi("Pulsiero", "t1"), std::string("<none>"));
+}
+
+// A settings file that cannot be written opens read-only, says so, and closes without a word.
+// (Root may write any file: a folder in the file's place stands for one it may not.)
+void TestFrmConfigurazione::fileNonScrivibileSolaLettura() {
+    QVERIFY(QFile::remove(amb_->ambiente.percorsoIni));
+    QVERIFY(QDir().mkdir(amb_->ambiente.percorsoIni));
+    apri();
+    for (QLineEdit* b : dialogo()->findChildren<QLineEdit*>())
+        QVERIFY2(b->isReadOnly(), qPrintable(b->objectName()));
+    QVERIFY(!dialogo()->findChild<QPushButton*>("Cmd_Reset")->isEnabled());
+    auto* nota = dialogo()->findChild<QLabel*>("Lab_SolaLettura");
+    QVERIFY(nota && nota->isVisible());
+    QVERIFY(nota->text().startsWith(QStringLiteral("Sola lettura:")));
+    QVERIFY(nota->text().contains(QFileInfo(amb_->ambiente.percorsoIni).fileName()));
+    QVERIFY(dialogo()->rect().contains(nota->geometry()));
+    QTest::keyClick(box("Txt_NumeroT"), Qt::Key_Return); // no fix-up in a read-only box
+    chiudi();
+    QVERIFY(!aiuti::messaggioAperto());
+
+    QVERIFY(QDir().rmdir(amb_->ambiente.percorsoIni)); // writable again: editable again
+    apri();
+    QVERIFY(!box("Txt_IP")->isReadOnly());
+    QVERIFY(!nota->isVisible());
+    QCOMPARE(dialogo()->size(), QSize(363, 281));
+}
+
+// Every label names its box for screen readers, and Alt with its underlined letter reaches it.
+void TestFrmConfigurazione::etichetteCollegate_data() {
+    QTest::addColumn<QString>("casella");
+    QTest::addColumn<int>("pagina");
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<int>("tasto"); // with Alt
+    QTest::newRow("name") << "Txt_NomePul_0" << 0 << "Nome:" << int(Qt::Key_N);
+    QTest::newRow("key 1") << "Txt_NomePul_1" << 0 << "Tasto 1:" << int(Qt::Key_1);
+    QTest::newRow("key 4") << "Txt_NomePul_4" << 0 << "Tasto 4:" << int(Qt::Key_4);
+    QTest::newRow("sound") << "Txt_NomePul_5" << 0 << "Suono:" << int(Qt::Key_S);
+    QTest::newRow("address") << "Txt_IP" << 1 << "Indirizzo IP:" << int(Qt::Key_I);
+    QTest::newRow("port") << "Txt_Porta" << 1 << "Porta:" << int(Qt::Key_P);
+    QTest::newRow("receiver") << "Txt_NumeroD" << 2 << "Numero del ricevitore:" << int(Qt::Key_R);
+    QTest::newRow("transmitter") << "Txt_NumeroT" << 2 << "Numero del pulsiero:" << int(Qt::Key_P);
+}
+
+void TestFrmConfigurazione::etichetteCollegate() {
+    QFETCH(QString, casella);
+    QFETCH(int, pagina);
+    QFETCH(QString, nome);
+    QFETCH(int, tasto);
+    apri();
+    QAccessibleInterface* finestra = QAccessible::queryAccessibleInterface(dialogo());
+    QCOMPARE(finestra->role(), QAccessible::Dialog);
+    QLineEdit* b = box(casella.toLatin1().constData());
+    QCOMPARE(QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name), nome);
+    QApplication::setActiveWindow(dialogo());
+    dialogo()->SSTab()->setCurrentIndex(pagina);
+    QTest::keyClick(dialogo(), Qt::Key(tasto), Qt::AltModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), b);
+}
+
+// Opening puts the keyboard in the first box of the page shown, its text selected.
+void TestFrmConfigurazione::fuocoNellaPrimaCasella_data() {
+    QTest::addColumn<int>("pagina");
+    QTest::addColumn<QString>("casella");
+    QTest::newRow("Pulsiero") << 0 << "Txt_NomePul_0";
+    QTest::newRow("Ricevitore") << 1 << "Txt_IP";
+    QTest::newRow("Codifica") << 2 << "Txt_NumeroD";
+}
+
+void TestFrmConfigurazione::fuocoNellaPrimaCasella() {
+    QFETCH(int, pagina);
+    QFETCH(QString, casella);
+    apri();
+    dialogo()->SSTab()->setCurrentIndex(pagina);
+    chiudi();
+    apri();
+    QLineEdit* b = box(casella.toLatin1().constData());
+    QCOMPARE(dialogo()->focusWidget(), b);
+    QCOMPARE(b->selectedText(), b->text());
+}
+
+// A text longer than its box shows its beginning: on opening, and when Tab brings the focus.
+void TestFrmConfigurazione::testiLunghiDallInizio() {
+    const QByteArray lungo = "Inizio " + QByteArray(200, 'x') + " fine";
+    aiuti::scriviFile(amb_->ambiente.percorsoIni, "[Server]\nIndirizzo=" + lungo +
+                                                      "\n[Pulsiero]\nnome=" + lungo +
+                                                      "\nt2=" + lungo + "\nSuono=" + lungo + "\n");
+    finestra_->menu().MenuInitCom->trigger();
+    aiuti::messaggioAperto()->close();
+    apri();
+    for (const char* nome : {"Txt_NomePul_0", "Txt_NomePul_2", "Txt_NomePul_5", "Txt_IP"})
+        QVERIFY2(box(nome)->cursorPosition() == 0, nome);
+    QApplication::setActiveWindow(dialogo());
+    box("Txt_NomePul_1")->setFocus();
+    QTest::keyClick(box("Txt_NomePul_1"), Qt::Key_Tab);
+    QTRY_COMPARE(box("Txt_NomePul_2")->cursorPosition(), 0);
+    QCOMPARE(box("Txt_NomePul_2")->selectedText(), QString::fromLatin1(lungo));
+}
+
+// An emptied key description gives the key its own name back, not the description it replaced.
+void TestFrmConfigurazione::descrizioneSvuotataTornaTastoN() {
+    apri();
+    QCOMPARE(box("Txt_NomePul_3")->text(), QStringLiteral("Luce"));
+    box("Txt_NomePul_3")->clear();
+    chiudi();
+    QCOMPARE(leggi("Pulsiero", "t3"), std::string(""));
+    QCOMPARE(finestra_->findChild<QWidget*>("Img_Pulsante_2")->accessibleName(),
+             QStringLiteral("Tasto 3"));
+    apri();
+    QCOMPARE(box("Txt_NomePul_3")->text(), QStringLiteral("Tasto 3"));
 }
 
 void TestFrmConfigurazione::chiusuraScriveTuttoERicarica() {
@@ -284,7 +462,7 @@ void TestFrmConfigurazione::chiusuraScriveTuttoERicarica() {
     QVERIFY(file.startsWith("; impostazioni\n"));
     QVERIFY(file.contains("Suono=beep.wav\n"));
     QCOMPARE(finestra_->configurazione().impostazioni().IndirizzoIP, std::string("192.168.1.9"));
-    // The emptied description keeps the one shown before.
+    // The emptied description shows the key's own name.
     apri();
     QCOMPARE(box("Txt_NomePul_2")->text(), QStringLiteral("Tasto 2"));
     QVERIFY(!aiuti::messaggioAperto());
@@ -387,18 +565,35 @@ void TestFrmConfigurazione::paginaConservata() {
     QCOMPARE(dialogo()->SSTab()->currentIndex(), 2);
 }
 
-// A close whose save fails warns and keeps the dialog open with the edits; the next close saves.
+// A close whose save fails asks: staying keeps the dialog open with the edits, and the next
+// close saves; closing without saving loses them on purpose.
 void TestFrmConfigurazione::salvataggioFallitoTieneLeModifiche() {
+    const QString testo = QStringLiteral("Attenzione: non è stato possibile salvare la "
+                                         "configurazione nel file %1. Chiudere senza salvare le "
+                                         "modifiche?")
+                              .arg(amb_->ambiente.percorsoIni);
+    const auto pulsante = [](QMessageBox::ButtonRole ruolo) -> QAbstractButton* {
+        QMessageBox* box = aiuti::messaggioAperto();
+        for (QAbstractButton* b : box ? box->buttons() : QList<QAbstractButton*>{})
+            if (box->buttonRole(b) == ruolo)
+                return b;
+        return nullptr;
+    };
+    const auto rendiNonScrivibile = [this] {
+        QVERIFY(QFile::remove(amb_->ambiente.percorsoIni));
+        QVERIFY(QDir().mkdir(amb_->ambiente.percorsoIni)); // a folder where the file should be
+    };
     apri();
     box("Txt_IP")->setText(QStringLiteral("192.168.4.21"));
-    QVERIFY(QFile::remove(amb_->ambiente.percorsoIni));
-    QVERIFY(QDir().mkdir(amb_->ambiente.percorsoIni)); // a folder where the file should be
+    rendiNonScrivibile();
     dialogo()->close();
-    QVERIFY(aiuti::chiudiMessaggio(QStringLiteral("Configurazione Pulsiero"),
-                                   QStringLiteral("Attenzione: non è stato possibile salvare la "
-                                                  "configurazione nel file %1.")
-                                       .arg(amb_->ambiente.percorsoIni),
-                                   QMessageBox::Warning));
+    QVERIFY(QTest::qWaitFor([] { return aiuti::messaggioAperto() != nullptr; }, 3000));
+    QCOMPARE(aiuti::messaggioAperto()->text(), testo);
+    QCOMPARE(aiuti::messaggioAperto()->icon(), QMessageBox::Warning);
+    QCOMPARE(pulsante(QMessageBox::DestructiveRole)->text(),
+             QStringLiteral("Chiudi senza salvare"));
+    QCOMPARE(aiuti::messaggioAperto()->escapeButton(), pulsante(QMessageBox::RejectRole));
+    QTest::mouseClick(pulsante(QMessageBox::RejectRole), Qt::LeftButton); // stay
     QVERIFY(dialogo()->isVisible());
     QVERIFY(!finestra_->isEnabled());
     QCOMPARE(box("Txt_IP")->text(), QStringLiteral("192.168.4.21"));
@@ -406,6 +601,16 @@ void TestFrmConfigurazione::salvataggioFallitoTieneLeModifiche() {
     QVERIFY(QDir().rmdir(amb_->ambiente.percorsoIni));
     chiudi();
     QCOMPARE(leggi("Server", "Indirizzo"), std::string("192.168.4.21"));
+
+    apri();
+    box("Txt_IP")->setText(QStringLiteral("192.168.4.99"));
+    rendiNonScrivibile();
+    dialogo()->close();
+    QVERIFY(QTest::qWaitFor([] { return aiuti::messaggioAperto() != nullptr; }, 3000));
+    QTest::mouseClick(pulsante(QMessageBox::DestructiveRole), Qt::LeftButton);
+    QVERIFY(!dialogo()->isVisible());
+    QVERIFY(finestra_->isEnabled());
+    QVERIFY(QFileInfo(amb_->ambiente.percorsoIni).isDir());
 }
 
 void TestFrmConfigurazione::invioPremeReset() {

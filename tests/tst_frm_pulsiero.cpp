@@ -8,11 +8,14 @@
 #include "qt/finestre/Frm_Configurazione.h"
 #include "qt/finestre/Frm_Pulsiero.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSvgRenderer>
 #include <QTextDocument>
+#include <QToolTip>
 
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -59,6 +62,12 @@ private slots:
     void trayMostraLaFinestraETermina();
     void inizializzaComunicazione();
     void tooltipDellIcona();
+    void nomeNelTitoloENellIcona_data();
+    void nomeNelTitoloENellIcona();
+    void tastiPulsantiAccessibili();
+    void tastiRaggiuntiConTab();
+    void tooltipAcapo_data();
+    void tooltipAcapo();
     void testiMostratiComeScritti_data();
     void testiMostratiComeScritti();
     void nomeLungo_data();
@@ -186,7 +195,7 @@ void TestFrmPulsiero::statoDopoLAvvio() {
     QCOMPARE(testoMostrato(figlio("Img_Pulsante_0")->toolTip()), QStringLiteral("Tasto 1"));
     QCOMPARE(testoMostrato(figlio("Img_Pulsante_1")->toolTip()), QStringLiteral("Apri garage"));
     QCOMPARE(figlio("Img_Pulsante_1")->accessibleName(), QStringLiteral("Apri garage"));
-    QVERIFY(finestra_->tray().icona().isVisible());
+    QVERIFY(finestra_->tray().icona()->isVisible());
     QVERIFY(!QFile::exists(amb_->ambiente.cartellaAutostart));
 }
 
@@ -305,7 +314,7 @@ void TestFrmPulsiero::chiusuraTerminaIlProgramma() {
     avvia();
     finestra_->close();
     QCOMPARE(uscite_, QList<int>{0});
-    QVERIFY(!finestra_->tray().icona().isVisible());
+    QVERIFY(!finestra_->tray().icona()->isVisible());
 }
 
 void TestFrmPulsiero::ctrlXTermina() {
@@ -320,10 +329,11 @@ void TestFrmPulsiero::avvioAutomaticoConTray() {
     QDir().mkpath(amb_->ambiente.cartellaAutostart);
     aiuti::scriviFile(amb_->ambiente.cartellaAutostart + "/pulsiero.desktop",
                       "[Desktop Entry]\nType=Application\nExec=/usr/bin/pulsiero\n");
+    amb_->ambiente.avvioAutomatico = true; // started by that entry
     avvia();
     QVERIFY(!finestra_->isVisible());
     QVERIFY(finestra_->menu().MenuAvvioAuto->isChecked());
-    QVERIFY(finestra_->tray().icona().isVisible());
+    QVERIFY(finestra_->tray().icona()->isVisible());
 }
 
 void TestFrmPulsiero::avvioAutomaticoSenzaTray() {
@@ -331,6 +341,7 @@ void TestFrmPulsiero::avvioAutomaticoSenzaTray() {
     aiuti::scriviFile(amb_->ambiente.cartellaAutostart + "/pulsiero.desktop",
                       "[Desktop Entry]\nType=Application\nExec=/usr/bin/pulsiero\n");
     aiuti::scriviFile(amb_->ambiente.percorsoIni, "");
+    amb_->ambiente.avvioAutomatico = true;
     finestra_ = std::make_unique<Frm_Pulsiero>(amb_->ambiente);
     finestra_->impostaTrayDisponibile([] { return false; });
     finestra_->Form_Load();
@@ -343,9 +354,9 @@ void TestFrmPulsiero::trayMostraLaFinestraETermina() {
     avvia();
     finestra_->NascondiFinestra(true);
     QVERIFY(!finestra_->isVisible());
-    emit finestra_->tray().icona().activated(QSystemTrayIcon::Context);
+    emit finestra_->tray().icona()->activated(QSystemTrayIcon::Context);
     QVERIFY(!finestra_->isVisible());
-    emit finestra_->tray().icona().activated(QSystemTrayIcon::Trigger);
+    emit finestra_->tray().icona()->activated(QSystemTrayIcon::Trigger);
     QVERIFY(finestra_->isVisible());
     QVERIFY(!finestra_->isMinimized());
 
@@ -376,6 +387,106 @@ void TestFrmPulsiero::tooltipDellIcona() {
              QStringLiteral("Pulsiero Rolling Code 1.00 - © 2026 Pulsiero Rolling Code"));
     QVERIFY(IconaTray::tooltip().size() <= 64);
     QCOMPARE(testoVersione(2, 3, 10), QStringLiteral("2.310"));
+}
+
+// Two windows on two files tell apart: the title and the tray icon carry the transmitter's name.
+void TestFrmPulsiero::nomeNelTitoloENellIcona_data() {
+    QTest::addColumn<QByteArray>("nome");
+    QTest::addColumn<QString>("titolo");
+    QTest::newRow("no name") << QByteArray() << "Pulsiero";
+    QTest::newRow("blank name") << QByteArray("   ") << "Pulsiero";
+    QTest::newRow("name") << QByteArray(" Cancello ") << "Cancello - Pulsiero";
+    QTest::newRow("markup") << QByteArray("<b>Box</b>") << "<b>Box</b> - Pulsiero";
+}
+
+void TestFrmPulsiero::nomeNelTitoloENellIcona() {
+    QFETCH(QByteArray, nome);
+    QFETCH(QString, titolo);
+    avvia("[Pulsiero]\nnome=" + nome + "\n");
+    QCOMPARE(finestra_->windowTitle(), titolo);
+    const QString prodotto =
+        QStringLiteral("Pulsiero Rolling Code 1.00 - © 2026 Pulsiero Rolling Code");
+    const QString trimmed = QString::fromUtf8(nome).trimmed();
+    QCOMPARE(finestra_->tray().icona()->toolTip(),
+             trimmed.isEmpty() ? prodotto : trimmed + QLatin1Char('\n') + prodotto);
+}
+
+// To a screen reader each key is a push button with a Press action that sends like a click,
+// and a plain-text description.
+void TestFrmPulsiero::tastiPulsantiAccessibili() {
+    avvia("[Pulsiero]\nt2=Apri <b>garage</b>\n");
+    QAccessibleInterface* tasto =
+        QAccessible::queryAccessibleInterface(figlio(QStringLiteral("Img_Pulsante_1")));
+    QVERIFY(tasto);
+    QCOMPARE(tasto->role(), QAccessible::Button);
+    QCOMPARE(tasto->text(QAccessible::Name), QStringLiteral("Apri <b>garage</b>"));
+    QCOMPARE(tasto->text(QAccessible::Description), QStringLiteral("Apri <b>garage</b>"));
+    QVERIFY(tasto->state().focusable);
+    QAccessibleActionInterface* azioni = tasto->actionInterface();
+    QVERIFY(azioni);
+    QVERIFY(azioni->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    azioni->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_COMPARE(passo(), QStringLiteral("1"));
+    QCOMPARE(riceviTrama().mid(7, 2), QByteArray("1E"));
+    QVERIFY(!figlio("Img_Invio")->isVisible());
+}
+
+// Tab reaches the keys in order with a visible focus ring, and Space sends the focused key.
+void TestFrmPulsiero::tastiRaggiuntiConTab() {
+    avvia();
+    QApplication::setActiveWindow(finestra_.get());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // no key has the focus yet
+    QCOMPARE(passo(), QStringLiteral("<none>"));
+    QWidget* tasto = figlio(QStringLiteral("Img_Pulsante_0"));
+    const QImage senza = finestra_->grab(tasto->geometry().translated(area()->pos())).toImage();
+    QTest::keyClick(finestra_.get(), Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), tasto);
+    const QImage con = finestra_->grab(tasto->geometry().translated(area()->pos())).toImage();
+    QVERIFY(senza != con);
+    QTest::keyClick(finestra_.get(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), figlio(QStringLiteral("Img_Pulsante_1")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(riceviTrama().mid(7, 2), QByteArray("1E"));
+}
+
+// A long description wraps at blanks into a tooltip of sensible width; a short one stays on one
+// line.
+void TestFrmPulsiero::tooltipAcapo_data() {
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<int>("righe");
+    QString lungo;
+    for (int i = 0; lungo.size() < 240; ++i)
+        lungo += QStringLiteral("parola%1 ").arg(i);
+    QTest::newRow("short") << "Apri il cancello del garage" << 1;
+    QTest::newRow("long") << lungo.trimmed() << 0; // 0: several, none wider than the limit
+    QTest::newRow("one long word") << QString(200, 'x') << 0;
+}
+
+void TestFrmPulsiero::tooltipAcapo() {
+    QFETCH(QString, testo);
+    QFETCH(int, righe);
+    avvia("[Pulsiero]\nt1=" + testo.toUtf8() + "\n");
+    QWidget* tasto = figlio(QStringLiteral("Img_Pulsante_0"));
+    QToolTip::showText(tasto->mapToGlobal(QPoint(5, 5)), tasto->toolTip(), tasto);
+    QWidget* etichetta = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            etichetta = w;
+    QVERIFY(etichetta);
+    const QFontMetrics metrica(etichetta->font());
+    const int larghezza = etichetta->width();
+    const int altezza = etichetta->height();
+    QToolTip::hideText();
+    QVERIFY2(larghezza <= metrica.averageCharWidth() * 60, qPrintable(QString::number(larghezza)));
+    if (righe == 1)
+        QVERIFY2(altezza < 2 * metrica.lineSpacing(), qPrintable(QString::number(altezza)));
+    else
+        QVERIFY(altezza >= 2 * metrica.lineSpacing());
+    QString mostrato = testoMostrato(tasto->toolTip());
+    mostrato.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (!testo.contains(' '))
+        mostrato.remove(QLatin1Char(' '));
+    QCOMPARE(mostrato, testo);
 }
 
 // Texts from the settings file are shown as typed, in the label, the tooltips and the dialog,

@@ -299,6 +299,17 @@ void TestIniDocument::regoleWindows_data() {
     QTest::newRow("write: Windows-1252 section name")
         << QByteArray("[Caff\xE8]\r\nk=5\r\n") << "write" << QByteArray("Caff\xE8")
         << QByteArray("k") << QByteArray("6") << QByteArray("[Caff\xE8]\r\nk=6\r\n");
+
+    // A section pasted in twice: reads see the first, and the file says so.
+    const QByteArray doppia = "[Pulsiero]\nPasso=3\n[Server]\n[ pulsiero ]\nChiave=ab\n";
+    QTest::newRow("read: first of two sections")
+        << doppia << "read" << QByteArray("Pulsiero") << QByteArray("Chiave") << QByteArray()
+        << QByteArray("<none>");
+    QTest::newRow("repeated: as first written")
+        << doppia << "repeated" << QByteArray() << QByteArray() << QByteArray()
+        << QByteArray("Pulsiero");
+    QTest::newRow("repeated: none") << file << "repeated" << QByteArray() << QByteArray()
+                                    << QByteArray() << QByteArray("<none>");
 }
 
 void TestIniDocument::regoleWindows() {
@@ -309,6 +320,11 @@ void TestIniDocument::regoleWindows() {
     QFETCH(QByteArray, value);
     QFETCH(QByteArray, expected);
     auto doc = IniDocument::fromBytes(file.toStdString());
+    if (op == QLatin1String("repeated")) {
+        const auto ripetuta = doc.repeatedSection();
+        QCOMPARE(ripetuta ? QByteArray::fromStdString(*ripetuta) : QByteArray("<none>"), expected);
+        return;
+    }
     if (op == QLatin1String("write")) {
         QVERIFY(doc.setValue(section.toStdString(), key.toStdString(), value.toStdString()));
         QCOMPARE(QByteArray::fromStdString(doc.toBytes()), expected);

@@ -240,7 +240,8 @@ void TestTrasmettitore::chiaveNonValida() {
     QCOMPARE(passo(), QStringLiteral("41"));
 }
 
-// Ports 1 to 65535 are tried (nothing listens on 65535 here: refused); others fail at once.
+// Ports 1 to 65535 are tried (nothing listens on 65535 here: refused); others are refused
+// before a step is spent.
 void TestTrasmettitore::porta_data() {
     QTest::addColumn<QString>("porta");
     QTest::addColumn<bool>("tentata");
@@ -260,8 +261,15 @@ void TestTrasmettitore::porta() {
                                        QStringLiteral("Errore 10061 - Connessione rifiutata dal "
                                                       "ricevitore"),
                                        QMessageBox::Warning));
-    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonInviato, QMessageBox::Warning));
+    QVERIFY(aiuti::chiudiMessaggio(
+        kTitoloInvio,
+        tentata ? kNonInviato
+                : QStringLiteral("Attenzione: la porta del ricevitore «%1» non è valida (serve un "
+                                 "numero da 1 a 65535). Il comando non è stato inviato.")
+                      .arg(porta),
+        QMessageBox::Warning));
     QVERIFY(!aiuti::messaggioAperto());
+    QCOMPARE(passo(), tentata ? QStringLiteral("42") : QStringLiteral("41"));
 }
 
 void TestTrasmettitore::indirizzoVuoto() {
@@ -291,15 +299,18 @@ void TestTrasmettitore::suonoSoloSeConfigurato() {
     configura("127.0.0.1", QString::number(portaChiusa()));
     trasmettitore_->chiudi();
     QSignalSpy concluse(trasmettitore_.get(), &Trasmettitore::consegnaConclusa);
+    QSignalSpy suoni(trasmettitore_.get(), &Trasmettitore::suonaTasto);
     trasmettitore_->Img_Pulsante_Click(0);
-    QVERIFY(!trasmettitore_->suono().creato());
     QTRY_COMPARE(concluse.size(), 1);
+    QCOMPARE(suoni.size(), 0);
     while (aiuti::messaggioAperto())
         aiuti::messaggioAperto()->close();
 
     configura("127.0.0.1", QString::number(portaChiusa()), "suono=manca.wav\n");
-    trasmettitore_->Img_Pulsante_Click(0); // a missing file is silent: no message of its own
-    QVERIFY(trasmettitore_->suono().creato());
+    QSignalSpy suonati(trasmettitore_.get(), &Trasmettitore::suonaTasto);
+    trasmettitore_->Img_Pulsante_Click(0);
+    QCOMPARE(suonati.size(), 1);
+    QCOMPARE(suonati.first().first().toString(), QStringLiteral("manca.wav"));
 }
 
 QTEST_MAIN(TestTrasmettitore)

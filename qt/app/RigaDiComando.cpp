@@ -21,6 +21,13 @@ const QCommandLineOption kTasto({QStringLiteral("t"), QStringLiteral("tasto")},
 const QCommandLineOption kImpostazioni({QStringLiteral("i"), QStringLiteral("impostazioni")},
                                        QStringLiteral("usa FILE come file delle impostazioni"),
                                        QStringLiteral("FILE"));
+// Written by the program into its auto-start entry only, so left out of the help.
+const QCommandLineOption kAvvioAutomatico = [] {
+    QCommandLineOption opzione(QStringLiteral("avvio-automatico"),
+                               QStringLiteral("avviato all'accesso: la finestra resta nascosta"));
+    opzione.setFlags(QCommandLineOption::HiddenFromHelp);
+    return opzione;
+}();
 const QCommandLineOption kAiuto({QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("mostra questo aiuto"));
 const QCommandLineOption kVersione({QStringLiteral("v"), QStringLiteral("version")},
@@ -56,12 +63,45 @@ QString erroreDiLettura(const QCommandLineParser& parser, const QStringList& arg
     return QStringLiteral("manca il valore di %1").arg(argomenti.last());
 }
 
+// Our short options with their value attached ("-t4", "-i/tmp/p.ini") split as getopt splits
+// them. Words of one dash that are whole names, ours ("-tasto") or Qt's ("-title"), stay whole.
+QStringList separaOpzioniCorte(const QStringList& argomenti) {
+    static const QStringList kParoleIntere{
+        QStringLiteral("tasto"), QStringLiteral("impostazioni"), QStringLiteral("title"),
+        QStringLiteral("testability"), QStringLiteral("icon")};
+    QStringList separati;
+    for (qsizetype i = 0; i < argomenti.size(); ++i) {
+        const QString& a = argomenti[i];
+        const bool corta = i > 0 && a.size() > 2 && a[0] == QLatin1Char('-') &&
+                           (a[1] == QLatin1Char('t') || a[1] == QLatin1Char('i'));
+        if (a == QLatin1String("--")) {
+            separati += argomenti.mid(i);
+            break;
+        }
+        if (corta && !kParoleIntere.contains(a.mid(1)))
+            separati << a.left(2) << a.mid(2);
+        else
+            separati << a;
+    }
+    return separati;
+}
+
+// An option given twice is a mistake, not a choice of the last.
+QString ripetuta(const QCommandLineParser& parser, const QStringList& argomenti) {
+    for (const QCommandLineOption* o : {&kTasto, &kImpostazioni})
+        if (parser.values(*o).size() > 1)
+            return QStringLiteral("opzione ripetuta: %1")
+                .arg(comeScritta(o->names().at(1), argomenti));
+    return {};
+}
+
 } // namespace
 
-RigaDiComando RigaDiComando::leggi(const QStringList& argomenti, bool provvisoria) {
+RigaDiComando RigaDiComando::leggi(const QStringList& scritti, bool provvisoria) {
+    const QStringList argomenti = separaOpzioniCorte(scritti);
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({kTasto, kImpostazioni, kAiuto, kVersione});
+    parser.addOptions({kTasto, kImpostazioni, kAvvioAutomatico, kAiuto, kVersione});
     const bool letta = parser.parse(argomenti);
     const bool senzaFinestra =
         parser.isSet(kTasto) || parser.isSet(kAiuto) || parser.isSet(kVersione);
@@ -75,7 +115,11 @@ RigaDiComando RigaDiComando::leggi(const QStringList& argomenti, bool provvisori
         return rigaErrata(
             QStringLiteral("argomento inatteso: %1").arg(parser.positionalArguments().first()));
 
+    if (const QString errore = ripetuta(parser, argomenti); !errore.isEmpty())
+        return rigaErrata(errore);
+
     RigaDiComando riga;
+    riga.avvioAutomatico = parser.isSet(kAvvioAutomatico);
     if (parser.isSet(kImpostazioni)) {
         const QString file = parser.value(kImpostazioni);
         if (file.isEmpty())

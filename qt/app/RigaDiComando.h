@@ -13,6 +13,7 @@ struct RigaDiComando {
     int tasto = 0;        // 1 to 4, with Azione::Tasto
     QString impostazioni; // absolute path given with --impostazioni, empty for the usual file
     QString errore;       // with Azione::Errore, what is wrong, in Italian
+    bool avvioAutomatico = false; // started by the auto-start entry (--avvio-automatico)
 
     // With provvisoria, unknown options of one dash ("-platform xcb") are left to Qt's own
     // application object: the window's command line is read again once that has taken them.

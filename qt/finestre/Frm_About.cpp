@@ -1,9 +1,10 @@
 #include "qt/finestre/Frm_About.h"
 
+#include "qt/finestre/ImmagineSvg.h"
 #include "qt/platform/IconaTray.h"
 #include "qt/platform/Metadati.h"
-#include "qt/finestre/ImmagineSvg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFrame>
@@ -20,17 +21,21 @@ namespace {
 
 const QColor kBluScuro{0, 0, 128};
 const QColor kBianco{255, 255, 255};
-const QColor kGrigio{128, 128, 128};
 
-QFrame* linea(QWidget* parent, const char* nome, int y, const QColor& colore) {
+// The etched separator's two lines take the theme's shadow and light colours.
+QFrame* linea(QWidget* parent, const char* nome, int y, QPalette::ColorRole ruolo) {
     auto* l = new QFrame(parent);
     l->setObjectName(QLatin1String(nome));
     l->setGeometry(8, y, 398, 1);
     l->setAutoFillBackground(true);
-    QPalette p = l->palette();
-    p.setColor(QPalette::Window, colore);
-    l->setPalette(p);
+    l->setBackgroundRole(ruolo);
     return l;
+}
+
+void coloraTesto(QLabel* label, const QColor& colore) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colore);
+    label->setPalette(p);
 }
 
 } // namespace
@@ -61,8 +66,8 @@ Frm_About::Frm_About(QWidget* parent)
     lblVersion_->setText(QStringLiteral("Versione X.XX"));
     Lab_copy_ = etichetta("Lab_copy", {0, 85, 417, 19}, kBluScuro, 9.75, true,
                           Qt::AlignHCenter | Qt::AlignTop);
-    linea(this, "Line1_0", 109, kGrigio);
-    linea(this, "Line1_1", 110, kBianco);
+    linea(this, "Line1_0", 109, QPalette::Dark);
+    linea(this, "Line1_1", 110, QPalette::Light);
 
     // The area round the link: the pointer leaving the link in any direction crosses it.
     Img_EMail_ = new QWidget(this);
@@ -82,6 +87,7 @@ Frm_About::Frm_About(QWidget* parent)
     connect(cmdOK_, &QPushButton::clicked, this, &Frm_About::cmdOK_Click);
 
     Form_Load();
+    coloraTesti();
     if (const QScreen* schermo = QGuiApplication::primaryScreen())
         move(schermo->availableGeometry().center() - rect().center());
 }
@@ -96,10 +102,24 @@ QLabel* Frm_About::etichetta(const char* nome, const QRect& pos, const QColor& c
     font.setPointSizeF(punti);
     font.setBold(grassetto);
     label->setFont(font);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colore);
-    label->setPalette(p);
+    coloraTesto(label, colore);
     return label;
+}
+
+// Dark blue on a light window, as designed; on a dark theme, the theme's own text and link
+// colours, which it makes readable on its window colour.
+void Frm_About::coloraTesti() {
+    const QPalette tema = QApplication::palette(this);
+    const bool chiaro = tema.color(QPalette::Window).lightness() >= 128;
+    coloraTesto(Lab_copy_, chiaro ? kBluScuro : tema.color(QPalette::WindowText));
+    coloraTesto(Lab_Warning_, chiaro ? kBluScuro : tema.color(QPalette::WindowText));
+    coloraTesto(Lab_EMail_, chiaro ? kBluScuro : tema.color(QPalette::Link));
+}
+
+void Frm_About::changeEvent(QEvent* evento) {
+    QDialog::changeEvent(evento);
+    if (evento->type() == QEvent::ApplicationPaletteChange || evento->type() == QEvent::ThemeChange)
+        coloraTesti();
 }
 
 void Frm_About::Form_Load() {

@@ -25,11 +25,13 @@ signals:
 protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
+    void changeEvent(QEvent* evento) override;
 
 private:
     QLabel* etichetta(const char* nome, const QRect& pos, const QColor& colore, double punti,
                       bool grassetto, Qt::Alignment allineamento);
     void Form_Load();
+    void coloraTesti();
     void cmdOK_Click();
     void sottolineaEMail(bool sottolineato);
     void rilascioSullEMail(const QMouseEvent* evento);

@@ -4,14 +4,16 @@
 #include "core/CreaComando.h"
 #include "core/IniFile.h"
 #include "core/LenientNumber.h"
-#include "qt/platform/Configurazione.h"
 #include "qt/finestre/Messaggi.h"
+#include "qt/platform/Configurazione.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QTimer>
+#include <QValidator>
 
 namespace pulsiero {
 
@@ -19,6 +21,7 @@ namespace {
 
 constexpr QSize kAreaClient{363, 281};
 constexpr QRect kTab{8, 8, 347, 265};
+constexpr int kMargine = 8;
 constexpr int kPortaMassima = 65535;
 constexpr int kRicevitoreMassimo = 1048575;
 constexpr int kPulsieroMassimo = 128;
@@ -47,19 +50,28 @@ bool arrivoDaTastiera(const QFocusEvent* evento) {
     return r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::OtherFocusReason;
 }
 
-QString soloCifre(const QString& testo) {
-    QString cifre;
-    for (const QChar c : testo)
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            cifre += c;
-    return cifre;
+// The whole text selected with the cursor at its start, so that a long text shows its beginning.
+void selezionaTutto(QLineEdit* box) {
+    box->setSelection(box->text().size(), -box->text().size());
 }
+
+// A number box takes digits only: anything else pasted or dropped is refused as a whole.
+class SoloCifre : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& testo, int&) const override {
+        for (const QChar c : testo)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return Invalid;
+        return testo.isEmpty() ? Intermediate : Acceptable;
+    }
+};
 
 } // namespace
 
 Frm_Configurazione::Frm_Configurazione(Configurazione& configurazione, Messaggi& messaggi,
                                        QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       configurazione_(configurazione), messaggi_(messaggi) {
     setObjectName(QStringLiteral("Frm_Configurazione"));
@@ -105,10 +117,12 @@ QLineEdit* Frm_Configurazione::casella(QWidget* pagina, const char* nome, const 
     return box;
 }
 
+// Each label names its box, to screen readers too, and its underlined letter with Alt reaches it.
 void Frm_Configurazione::etichetta(QWidget* pagina, const QString& nome, const QString& testo,
-                                   const QRect& pos) {
+                                   const QRect& pos, QWidget* casella) {
     auto* label = new QLabel(testo, pagina);
     label->setObjectName(nome);
+    label->setBuddy(casella);
     posizioni_[label] = pos;
 }
 
@@ -118,56 +132,57 @@ void Frm_Configurazione::separatore(QWidget* pagina, int indice, int y) {
         linea->setObjectName(QStringLiteral("Lin_Pul_%1").arg(indice + k));
         linea->setFrameShape(QFrame::NoFrame);
         linea->setAutoFillBackground(true);
-        linea->setStyleSheet(k == 0 ? QStringLiteral("background: palette(dark);")
-                                    : QStringLiteral("background: white;"));
+        linea->setBackgroundRole(k == 0 ? QPalette::Dark : QPalette::Light);
         posizioni_[linea] = QRect(40, y + k, 256, 1);
     }
 }
 
 void Frm_Configurazione::creaPaginaPulsiero(QWidget* pagina) {
     static const std::array<const char*, 4> kDescrizioni{"primo", "secondo", "terzo", "quarto"};
-    etichetta(pagina, QStringLiteral("Lab_Pulsiero_0"), QStringLiteral("Nome:"), {48, 57, 49, 17});
     Txt_NomePul_[0] =
         casella(pagina, "Txt_NomePul_0", {96, 56, 185, 19}, QStringLiteral("Nome del pulsiero"));
+    etichetta(pagina, QStringLiteral("Lab_Pulsiero_0"), QStringLiteral("&Nome:"), {48, 57, 49, 17},
+              Txt_NomePul_[0]);
     separatore(pagina, 0, 88);
     for (int i = 1; i <= 4; ++i) {
         const int y = 104 + (i - 1) * 24;
-        etichetta(pagina, QStringLiteral("Lab_Pulsiero_%1").arg(i),
-                  QStringLiteral("Tasto %1:").arg(i), {48, y + 1, 49, 17});
         Txt_NomePul_[i] = casella(
             pagina, QStringLiteral("Txt_NomePul_%1").arg(i).toLatin1().constData(),
             {96, y, 185, 19},
             QStringLiteral("Descrizione della funzione del %1 tasto").arg(kDescrizioni[i - 1]));
+        etichetta(pagina, QStringLiteral("Lab_Pulsiero_%1").arg(i),
+                  QStringLiteral("Tasto &%1:").arg(i), {48, y + 1, 49, 17}, Txt_NomePul_[i]);
     }
     separatore(pagina, 2, 208);
-    etichetta(pagina, QStringLiteral("Lab_Pulsiero_5"), QStringLiteral("Suono:"),
-              {48, 225, 49, 17});
     Txt_NomePul_[5] = casella(pagina, "Txt_NomePul_5", {96, 224, 185, 19},
                               QStringLiteral("File sonoro per tasto premuto"));
+    etichetta(pagina, QStringLiteral("Lab_Pulsiero_5"), QStringLiteral("&Suono:"),
+              {48, 225, 49, 17}, Txt_NomePul_[5]);
 }
 
 void Frm_Configurazione::creaPaginaRicevitore(QWidget* pagina) {
-    etichetta(pagina, QStringLiteral("Lab_Server_0"), QStringLiteral("Indirizzo IP:"),
-              {72, 65, 65, 17});
     Txt_IP_ = casella(pagina, "Txt_IP", {136, 64, 121, 19},
                       QStringLiteral("Indirizzo IP del ricevitore. Esempio 192.168.1.1"));
-    etichetta(pagina, QStringLiteral("Lab_Server_1"), QStringLiteral("Porta:"), {72, 97, 65, 17});
+    etichetta(pagina, QStringLiteral("Lab_Server_0"), QStringLiteral("&Indirizzo IP:"),
+              {72, 65, 65, 17}, Txt_IP_);
     Txt_Porta_ = casella(pagina, "Txt_Porta", {136, 96, 57, 19},
                          QStringLiteral("Numero della porta di comunicazione. Sona validi i "
                                         "valori da 1 a 65535"));
+    etichetta(pagina, QStringLiteral("Lab_Server_1"), QStringLiteral("&Porta:"), {72, 97, 65, 17},
+              Txt_Porta_);
 }
 
 void Frm_Configurazione::creaPaginaCodifica(QWidget* pagina) {
-    etichetta(pagina, QStringLiteral("Lab_Avanzate_0"), QStringLiteral("Numero del ricevitore:"),
-              {72, 64, 129, 17});
     Txt_NumeroD_ = casella(pagina, "Txt_NumeroD", {200, 64, 81, 19},
                            QStringLiteral("Numero del ricevitore. Sono validi i valori da 1 a "
                                           "1048575"));
-    etichetta(pagina, QStringLiteral("Lab_Avanzate_1"), QStringLiteral("Numero del pulsiero:"),
-              {72, 96, 129, 17});
+    etichetta(pagina, QStringLiteral("Lab_Avanzate_0"), QStringLiteral("Numero del &ricevitore:"),
+              {72, 64, 129, 17}, Txt_NumeroD_);
     Txt_NumeroT_ = casella(pagina, "Txt_NumeroT", {200, 96, 81, 19},
                            QStringLiteral("Numero del pulsiero associato al ricevitore. Sono "
                                           "validi i valori da 1 a 128"));
+    etichetta(pagina, QStringLiteral("Lab_Avanzate_1"), QStringLiteral("Numero del &pulsiero:"),
+              {72, 96, 129, 17}, Txt_NumeroT_);
     Cmd_Reset_ = new QPushButton(QStringLiteral("Reset"), pagina);
     Cmd_Reset_->setObjectName(QStringLiteral("Cmd_Reset"));
     Cmd_Reset_->setToolTip(QStringLiteral("Inizializza il pulsiero"));
@@ -186,13 +201,12 @@ void Frm_Configurazione::collegaCaselle() {
     caselle_[Txt_Porta_] = {kPortaMassima, Txt_IP_};
     caselle_[Txt_NumeroD_] = {kRicevitoreMassimo, Txt_NumeroT_};
     caselle_[Txt_NumeroT_] = {kPulsieroMassimo, Txt_NumeroD_};
-    for (QLineEdit* numerica : {Txt_Porta_, Txt_NumeroD_, Txt_NumeroT_})
-        // Typing is filtered key by key; text pasted or dropped keeps only its digits.
-        connect(numerica, &QLineEdit::textEdited, numerica, [numerica](const QString& testo) {
-            const QString cifre = soloCifre(testo);
-            if (cifre != testo)
-                numerica->setText(cifre);
-        });
+    for (QLineEdit* numerica : {Txt_Porta_, Txt_NumeroD_, Txt_NumeroT_}) {
+        // Typing is filtered key by key; text pasted or dropped that is not a plain unsigned
+        // number is refused whole, with a beep.
+        numerica->setValidator(new SoloCifre(numerica));
+        connect(numerica, &QLineEdit::inputRejected, this, [] { QApplication::beep(); });
+    }
 }
 
 // Positions are given relative to the tab control, whatever height its style gives the tabs.
@@ -204,7 +218,7 @@ void Frm_Configurazione::posiziona() {
 }
 
 void Frm_Configurazione::showEvent(QShowEvent* evento) {
-    QWidget::showEvent(evento);
+    QDialog::showEvent(evento);
     posiziona();
 }
 
@@ -218,9 +232,63 @@ void Frm_Configurazione::apri(const TestiFinestra& testi) {
     Txt_NomePul_[5]->setText(QString::fromStdString(imp.FileSuono));
     Txt_NumeroD_->setText(QString::number(imp.NumeroRicevitore));
     Txt_NumeroT_->setText(QString::number(imp.NumeroTrasmettitore));
+    aperti_.clear();
+    for (const auto& [box, regola] : caselle_) {
+        box->setCursorPosition(0); // a long text shows its beginning
+        aperti_[box] = box->text();
+    }
+    impostaSolaLettura(!configurazione_.scrivibile());
     show();
     raise();
     activateWindow();
+    QLineEdit* prima = primaCasella(SSTab_->currentIndex());
+    prima->setFocus(Qt::OtherFocusReason);
+    selezionaTutto(prima);
+}
+
+QLineEdit* Frm_Configurazione::primaCasella(int pagina) const {
+    switch (pagina) {
+    case 1:
+        return Txt_IP_;
+    case 2:
+        return Txt_NumeroD_;
+    default:
+        return Txt_NomePul_[0];
+    }
+}
+
+// A file this user may not write: the boxes can be read and copied, not changed, and a note
+// below the pages says why.
+void Frm_Configurazione::impostaSolaLettura(bool solaLettura) {
+    solaLettura_ = solaLettura;
+    for (const auto& [box, regola] : caselle_)
+        box->setReadOnly(solaLettura);
+    Cmd_Reset_->setEnabled(!solaLettura);
+    if (!Lab_SolaLettura_) {
+        Lab_SolaLettura_ = new QLabel(this);
+        Lab_SolaLettura_->setObjectName(QStringLiteral("Lab_SolaLettura"));
+        Lab_SolaLettura_->setTextFormat(Qt::PlainText);
+    }
+    const int larghezza = kTab.width();
+    const QString percorso = Lab_SolaLettura_->fontMetrics().elidedText(configurazione_.percorso(),
+                                                                        Qt::ElideMiddle, larghezza);
+    Lab_SolaLettura_->setText(
+        QStringLiteral("Sola lettura: il file delle impostazioni non può essere modificato.\n") +
+        percorso);
+    Lab_SolaLettura_->setToolTip(configurazione_.percorso());
+    const int altezza = Lab_SolaLettura_->sizeHint().height();
+    Lab_SolaLettura_->setGeometry(kTab.left(), kTab.bottom() + 1 + kMargine / 2, larghezza,
+                                  altezza);
+    Lab_SolaLettura_->setVisible(solaLettura);
+    setFixedSize(kAreaClient.width(),
+                 kAreaClient.height() + (solaLettura ? altezza + kMargine / 2 : 0));
+}
+
+bool Frm_Configurazione::modificato() const {
+    for (const auto& [box, testo] : aperti_)
+        if (box->text() != testo)
+            return true;
+    return false;
 }
 
 bool Frm_Configurazione::eventFilter(QObject* oggetto, QEvent* evento) {
@@ -234,9 +302,9 @@ bool Frm_Configurazione::eventFilter(QObject* oggetto, QEvent* evento) {
     auto* box = qobject_cast<QLineEdit*>(oggetto);
     const auto regola = box ? caselle_.find(box) : caselle_.end();
     if (regola == caselle_.end())
-        return QWidget::eventFilter(oggetto, evento);
+        return QDialog::eventFilter(oggetto, evento);
     if (evento->type() == QEvent::FocusIn && arrivoDaTastiera(static_cast<QFocusEvent*>(evento)))
-        QTimer::singleShot(0, box, &QLineEdit::selectAll);
+        QTimer::singleShot(0, box, [box] { selezionaTutto(box); });
     if (evento->type() == QEvent::KeyPress)
         return tastoPremuto(box, regola->second, static_cast<QKeyEvent*>(evento));
     return false;
@@ -244,7 +312,7 @@ bool Frm_Configurazione::eventFilter(QObject* oggetto, QEvent* evento) {
 
 bool Frm_Configurazione::tastoPremuto(QLineEdit* box, const Casella& regola, QKeyEvent* evento) {
     if (evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) {
-        if (regola.massimo > 0)
+        if (regola.massimo > 0 && !box->isReadOnly())
             limita(box, regola.massimo);
         regola.prossima->setFocus(Qt::OtherFocusReason);
         return false;
@@ -257,17 +325,31 @@ bool Frm_Configurazione::tastoPremuto(QLineEdit* box, const Casella& regola, QKe
     return c.isPrint() && !(c >= QLatin1Char('0') && c <= QLatin1Char('9'));
 }
 
+void Frm_Configurazione::reject() {
+    close();
+}
+
 void Frm_Configurazione::closeEvent(QCloseEvent* evento) {
-    // The window is never destroyed: closing saves, reloads and hides it.
+    // The window is never destroyed: closing saves what changed, reloads and hides it.
     evento->ignore();
-    if (!SalvaConfigurazione()) {
-        // The edits stay in the open dialog; the next close tries again.
-        messaggi_.avviso(QStringLiteral("Configurazione Pulsiero"),
-                         QStringLiteral("Attenzione: non è stato possibile salvare la "
-                                        "configurazione nel file %1.")
-                             .arg(configurazione_.percorso()));
+    if (!modificato() || SalvaConfigurazione()) {
+        nascondiERiprendi();
         return;
     }
+    // The user chooses: leave with the edits lost, or stay with them and try again later.
+    messaggi_.scelta(QStringLiteral("Configurazione Pulsiero"),
+                     QStringLiteral("Attenzione: non è stato possibile salvare la "
+                                    "configurazione nel file %1. Chiudere senza salvare le "
+                                    "modifiche?")
+                         .arg(configurazione_.percorso()),
+                     QStringLiteral("Chiudi senza salvare"),
+                     QStringLiteral("Continua a modificare"), [this](bool chiudi) {
+                         if (chiudi && isVisible())
+                             nascondiERiprendi();
+                     });
+}
+
+void Frm_Configurazione::nascondiERiprendi() {
     configurazione_.CaricaConfigurazione(false);
     hide();
     emit chiuso();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,8 +16,9 @@ class Configurazione;
 class Messaggi;
 
 // The settings editor: three pages of boxes, filled from the loaded settings when it opens and
-// written back, all of them, when it closes. There is no OK or Cancel: closing saves.
-class Frm_Configurazione : public QWidget {
+// written back, all of them, when it closes with changes. There is no OK or Cancel: closing
+// (the close button, Esc) saves. A settings file that cannot be written opens read-only.
+class Frm_Configurazione : public QDialog {
     Q_OBJECT
 public:
     // What the dialog takes from the main window: its name label and key descriptions.
@@ -31,6 +33,9 @@ public:
     void apri(const TestiFinestra& testi);
 
     QTabWidget* SSTab() const { return SSTab_; }
+    bool solaLettura() const { return solaLettura_; }
+
+    void reject() override; // Esc: a close request like the close button
 
 signals:
     // Saved, reloaded and hidden: the main window takes over again.
@@ -52,10 +57,15 @@ private:
     void creaPaginaCodifica(QWidget* pagina);
     QLineEdit* casella(QWidget* pagina, const char* nome, const QRect& posizione,
                        const QString& tooltip);
-    void etichetta(QWidget* pagina, const QString& nome, const QString& testo, const QRect& pos);
+    void etichetta(QWidget* pagina, const QString& nome, const QString& testo, const QRect& pos,
+                   QWidget* casella);
     void separatore(QWidget* pagina, int indice, int y);
     void collegaCaselle();
     void posiziona();
+    void impostaSolaLettura(bool solaLettura);
+    QLineEdit* primaCasella(int pagina) const;
+    bool modificato() const;
+    void nascondiERiprendi();
     bool tastoPremuto(QLineEdit* box, const Casella& regola, QKeyEvent* evento);
 
     bool SalvaConfigurazione();
@@ -70,6 +80,9 @@ private:
     QLineEdit* Txt_NumeroD_ = nullptr;
     QLineEdit* Txt_NumeroT_ = nullptr;
     QPushButton* Cmd_Reset_ = nullptr;
+    QLabel* Lab_SolaLettura_ = nullptr;
+    bool solaLettura_ = false;
+    std::map<QLineEdit*, QString> aperti_; // each box's text as the dialog opened
     std::map<QLineEdit*, Casella> caselle_;
     std::map<QWidget*, QRect> posizioni_; // each control's place relative to the tab control
 };

@@ -4,13 +4,16 @@
 #include "qt/finestre/Frm_About.h"
 #include "qt/finestre/Frm_Configurazione.h"
 #include "qt/finestre/ImmagineSvg.h"
+#include "qt/finestre/TastoPulsiero.h"
+#include "qt/platform/PercorsoImpostazioni.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QTextDocument>
 
 namespace pulsiero {
 
@@ -40,29 +43,44 @@ bool conModificatori(const QKeyEvent* evento) {
     return evento->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
 }
 
-// A tooltip shows its text as typed: as rich text made from plain text, so that neither markup
-// nor entities in the text are interpreted.
-QString tooltipLetterale(const QString& testo) {
-    return Qt::convertFromPlainText(testo, Qt::WhiteSpacePre);
+QString descrizioneIniziale(int indice) {
+    return QStringLiteral("Tasto %1").arg(indice + 1);
 }
 
 } // namespace
 
 Ambiente Ambiente::predefinito(const QString& percorsoIni, const QStringList& argomenti) {
-    return {percorsoIni, QCoreApplication::applicationFilePath(),
-            AvvioAutomatico::cartellaPredefinita(), CollegamentoDesktop::cartellaPredefinita(),
-            argomenti};
+    Ambiente ambiente;
+    ambiente.percorsoIni = percorsoIni;
+    ambiente.eseguibile = QCoreApplication::applicationFilePath();
+    ambiente.cartellaAutostart = AvvioAutomatico::cartellaPredefinita();
+    ambiente.cartellaDesktop = CollegamentoDesktop::cartellaPredefinita();
+    ambiente.argomenti = argomenti;
+    // A file given on the command line that is the usual one keeps the usual entries.
+    // (QFileInfo's own == finds any two missing files equal.)
+    const auto percorso = [](const QString& file) {
+        const QFileInfo info(file);
+        return info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+    };
+    const auto stesso = [&](const QString& a, const QString& b) {
+        return percorso(a) == percorso(b);
+    };
+    if (!argomenti.isEmpty() && !stesso(percorsoIni, scegliImpostazioni().percorso))
+        ambiente.fileVoci = percorsoIni;
+    return ambiente;
 }
 
 Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
     : QMainWindow(parent), ambiente_(ambiente), configurazione_(ambiente.percorsoIni),
       trasmettitore_(configurazione_), tray_(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg"))),
       uscita_(tray_, trasmettitore_),
-      avvioAutomatico_(ambiente.cartellaAutostart, ambiente.eseguibile, ambiente.argomenti),
-      collegamento_(ambiente.cartellaDesktop, ambiente.eseguibile, ambiente.argomenti),
-      trayDisponibile_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
+      avvioAutomatico_(ambiente.cartellaAutostart, ambiente.eseguibile, ambiente.argomenti,
+                       ambiente.fileVoci),
+      collegamento_(ambiente.cartellaDesktop, ambiente.eseguibile, ambiente.argomenti,
+                    ambiente.fileVoci),
+      trayDisponibile_([this] { return tray_.disponibile(); }) {
     setObjectName(QStringLiteral("Frm_Pulsiero"));
-    setWindowTitle(QStringLiteral("Pulsiero"));
+    setWindowTitle(titoloFinestra({}));
     setWindowIcon(QIcon(QStringLiteral(":/pulsiero/pulsiero.svg")));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -75,6 +93,8 @@ Frm_Pulsiero::Frm_Pulsiero(const Ambiente& ambiente, QWidget* parent)
     connect(&configurazione_, &Configurazione::caricata, this, &Frm_Pulsiero::applicaTesti);
     connect(&configurazione_, &Configurazione::messaggio, &messaggi_, &Messaggi::mostra);
     connect(&trasmettitore_, &Trasmettitore::messaggio, &messaggi_, &Messaggi::mostra);
+    connect(&trasmettitore_, &Trasmettitore::suonaTasto, this,
+            [this](const QString& file) { suono_.suona(file); });
     connect(&tray_, &IconaTray::apriRichiesto, this, [this] { NascondiFinestra(false); });
     connect(&tray_, &IconaTray::fineRichiesta, this, [this] { uscita_.FineProgramma(); });
 }
@@ -86,6 +106,10 @@ void Frm_Pulsiero::creaControlli() {
     area->setObjectName(QStringLiteral("AreaClient"));
     area->setFixedSize(kAreaClient);
     setCentralWidget(area);
+    // The window opens with the keyboard on the picture, not on a key: Space then sends nothing
+    // until Tab has visibly reached a key.
+    area->setFocusPolicy(Qt::ClickFocus);
+    area->setFocus();
 
     // Created bottom to top: the picture, the keys, the label, the indicator, the outlines.
     Img_Sfondo_ = new ImmagineSvg(QStringLiteral(":/pulsiero/telecomando.svg"), area);
@@ -95,14 +119,13 @@ void Frm_Pulsiero::creaControlli() {
     Img_Sfondo_->installEventFilter(this);
 
     for (int i = 0; i < 4; ++i) {
-        auto* tasto = new QWidget(area);
+        auto* tasto = new TastoPulsiero(area);
         tasto->setObjectName(nomeIndicizzato("Img_Pulsante", i));
         tasto->setGeometry(kTasti[i]);
-        tasto->setMouseTracking(true);
-        tasto->setCursor(Qt::PointingHandCursor);
         tasto->installEventFilter(this);
         Img_Pulsante_[i] = tasto;
-        impostaDescrizione(i, QStringLiteral("Tasto %1").arg(i + 1));
+        impostaDescrizione(i, descrizioneIniziale(i));
+        collegaTasto(i);
     }
 
     Lab_Pulsiero_ = new QLabel(area);
@@ -124,6 +147,20 @@ void Frm_Pulsiero::creaControlli() {
         Shp_Bianco_[i]->setObjectName(nomeIndicizzato("Shp_Bianco", i));
         Shp_Bianco_[i]->setGeometry(kContorni[i]);
     }
+}
+
+// Space on a focused key, or a screen reader's Press action, clicks it as the mouse would, with
+// the same feedback. (The mouse itself is handled in eventoTasto.)
+void Frm_Pulsiero::collegaTasto(int indice) {
+    TastoPulsiero* tasto = Img_Pulsante_[indice];
+    connect(tasto, &QAbstractButton::pressed, this, [this, indice] {
+        Img_Pulsante_MouseMove(indice);
+        Img_Pulsante_MouseDown(indice);
+    });
+    connect(tasto, &QAbstractButton::released, this,
+            [this, indice] { Img_Pulsante_MouseUp(indice); });
+    connect(tasto, &QAbstractButton::clicked, this,
+            [this, indice] { trasmettitore_.Img_Pulsante_Click(indice); });
 }
 
 void Frm_Pulsiero::collegaMenu() {
@@ -150,7 +187,7 @@ void Frm_Pulsiero::MenuInitCom_Click() {
 
 // The launcher's own outcome is not reported: the user sees it on the desktop.
 void Frm_Pulsiero::MenuCreaCollegamento_Click() {
-    collegamento_.crea();
+    collegamento_.crea(descrizioni_);
 }
 
 void Frm_Pulsiero::MenuEliminaCollegamento_Click() {
@@ -175,9 +212,11 @@ void Frm_Pulsiero::Form_Load() {
     NascondiContorni();
     // The random generator was seeded from the clock when the transmitter was created.
     tray_.AggiungiIcona();
-    const bool avvioAuto = avvioAutomatico_.LeggiAvvioAuto();
-    menu_.MenuAvvioAuto->setChecked(avvioAuto);
-    NascondiFinestra(avvioAuto);
+    avvioAutomatico_.aggiorna();
+    menu_.MenuAvvioAuto->setChecked(avvioAutomatico_.LeggiAvvioAuto());
+    // Only a start by the auto-start entry stays hidden: a launcher or a command always shows
+    // the window, whatever the entry says.
+    NascondiFinestra(ambiente_.avvioAutomatico);
     caricamento_ = false;
 }
 
@@ -214,13 +253,17 @@ void Frm_Pulsiero::applicaTesti(const Impostazioni::TestiPulsiero& testi) {
     impostaNome(QString::fromStdString(testi.nome));
     for (int i = 0; i < 4; ++i) {
         const QString descrizione = QString::fromStdString(testi.tasti[i]);
-        if (!descrizione.isEmpty()) // an empty description keeps the one shown so far
-            impostaDescrizione(i, descrizione);
+        // An emptied description shows the key's own name again, not the one it replaced.
+        impostaDescrizione(i, descrizione.isEmpty() ? descrizioneIniziale(i) : descrizione);
     }
+    collegamento_.aggiorna(descrizioni_);
 }
 
 // A name that fits is centred; a longer one shows its beginning, cut at the label's right edge.
+// The title and the tray icon carry it too, so that windows on different files tell apart.
 void Frm_Pulsiero::impostaNome(const QString& nome) {
+    setWindowTitle(titoloFinestra(nome));
+    tray_.impostaNome(nome);
     Lab_Pulsiero_->setText(nome);
     const bool entra = Lab_Pulsiero_->fontMetrics().horizontalAdvance(nome) <=
                        Lab_Pulsiero_->contentsRect().width();
@@ -229,8 +272,12 @@ void Frm_Pulsiero::impostaNome(const QString& nome) {
 
 void Frm_Pulsiero::impostaDescrizione(int indice, const QString& descrizione) {
     descrizioni_[indice] = descrizione;
-    Img_Pulsante_[indice]->setToolTip(tooltipLetterale(descrizione));
-    Img_Pulsante_[indice]->setAccessibleName(descrizione);
+    Img_Pulsante_[indice]->impostaDescrizione(descrizione);
+}
+
+QString Frm_Pulsiero::titoloFinestra(const QString& nome) {
+    const QString titolo = QStringLiteral("Pulsiero");
+    return nome.isEmpty() ? titolo : nome + QStringLiteral(" - ") + titolo;
 }
 
 bool Frm_Pulsiero::eventFilter(QObject* oggetto, QEvent* evento) {

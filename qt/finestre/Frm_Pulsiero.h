@@ -1,13 +1,14 @@
 #pragma once
 
+#include "qt/finestre/MenuPrincipale.h"
+#include "qt/finestre/Messaggi.h"
 #include "qt/platform/AvvioAutomatico.h"
 #include "qt/platform/CollegamentoDesktop.h"
 #include "qt/platform/Configurazione.h"
 #include "qt/platform/IconaTray.h"
+#include "qt/platform/SuonoTasto.h"
 #include "qt/platform/Trasmettitore.h"
 #include "qt/platform/Uscita.h"
-#include "qt/finestre/MenuPrincipale.h"
-#include "qt/finestre/Messaggi.h"
 
 #include <QColor>
 #include <QLabel>
@@ -23,6 +24,7 @@ namespace pulsiero {
 class Contorno;
 class Frm_About;
 class Frm_Configurazione;
+class TastoPulsiero;
 
 // Where the program keeps its files; tests point every folder at a temporary one.
 struct Ambiente {
@@ -31,6 +33,10 @@ struct Ambiente {
     QString cartellaAutostart;
     QString cartellaDesktop;
     QStringList argomenti; // the options the auto-start entry and the launcher start it with
+    // The settings file that names the entries, empty for the usual file: each file has its own
+    // auto-start entry and launcher.
+    QString fileVoci;
+    bool avvioAutomatico = false; // started by the auto-start entry: the window starts hidden
 
     // The user's own folders, with the settings file and the entries' options already chosen.
     static Ambiente predefinito(const QString& percorsoIni, const QStringList& argomenti);
@@ -59,6 +65,7 @@ public:
     Messaggi& messaggi() { return messaggi_; }
     Configurazione& configurazione() { return configurazione_; }
     Trasmettitore& trasmettitore() { return trasmettitore_; }
+    const SuonoTasto& suono() const { return suono_; }
     IconaTray& tray() { return tray_; }
     Uscita& uscita() { return uscita_; }
     const MenuPrincipale& menu() const { return menu_; }
@@ -66,6 +73,9 @@ public:
     Frm_Configurazione* dialogo() const { return dialogo_.get(); }
 
     void NascondiFinestra(bool nascondi);
+
+    // "Pulsiero", or the transmitter's name, " - " and "Pulsiero".
+    static QString titoloFinestra(const QString& nome);
 
 protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
@@ -77,6 +87,7 @@ protected:
 private:
     void creaControlli();
     void collegaMenu();
+    void collegaTasto(int indice);
     void applicaTesti(const Impostazioni::TestiPulsiero& testi);
     void impostaNome(const QString& nome);
     void impostaDescrizione(int indice, const QString& descrizione);
@@ -107,6 +118,7 @@ private:
     Messaggi messaggi_;
     Configurazione configurazione_;
     Trasmettitore trasmettitore_;
+    SuonoTasto suono_;
     IconaTray tray_;
     Uscita uscita_;
     AvvioAutomatico avvioAutomatico_;
@@ -117,7 +129,7 @@ private:
     std::function<bool()> trayDisponibile_;
 
     QWidget* Img_Sfondo_ = nullptr;
-    std::array<QWidget*, 4> Img_Pulsante_{};
+    std::array<TastoPulsiero*, 4> Img_Pulsante_{};
     std::array<QString, 4> descrizioni_; // as stored: the tooltips show them literally
     QLabel* Lab_Pulsiero_ = nullptr;
     QWidget* Img_Invio_ = nullptr;

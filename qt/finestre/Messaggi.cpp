@@ -1,5 +1,7 @@
 #include "qt/finestre/Messaggi.h"
 
+#include <QPushButton>
+
 namespace pulsiero {
 
 Messaggi::Messaggi(QObject* parent) : QObject(parent) {}
@@ -31,6 +33,11 @@ void Messaggi::domanda(const QString& titolo, const QString& testo, Risposta ris
     accoda({QMessageBox::Question, titolo, testo, std::move(risposta)});
 }
 
+void Messaggi::scelta(const QString& titolo, const QString& testo, const QString& si,
+                      const QString& no, Risposta risposta) {
+    accoda({QMessageBox::Warning, titolo, testo, std::move(risposta), si, no});
+}
+
 void Messaggi::accoda(Richiesta richiesta) {
     inAttesa_.push_back(std::move(richiesta));
     if (!aperto_)
@@ -44,16 +51,28 @@ void Messaggi::mostraProssimo() {
     inAttesa_.pop_front();
 
     const bool domanda = richiesta.icona == QMessageBox::Question;
+    const bool scelta = !richiesta.si.isEmpty();
     auto* box = new QMessageBox(richiesta.icona, richiesta.titolo, richiesta.testo,
-                                domanda ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+                                scelta    ? QMessageBox::NoButton
+                                : domanda ? QMessageBox::Yes | QMessageBox::No
+                                          : QMessageBox::Ok);
+    QPushButton* si = scelta ? box->addButton(richiesta.si, QMessageBox::DestructiveRole) : nullptr;
+    if (scelta) {
+        QPushButton* no = box->addButton(richiesta.no, QMessageBox::RejectRole);
+        box->setDefaultButton(no);
+        box->setEscapeButton(no);
+    }
     box->setObjectName(QStringLiteral("Messaggio"));
     box->setTextFormat(Qt::PlainText); // texts may quote paths and settings as typed
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     connect(box, &QMessageBox::finished, this,
-            [this, box, risposta = std::move(richiesta.risposta)](int) {
+            [this, box, si, risposta = std::move(richiesta.risposta)](int) {
+                const bool sceltoSi =
+                    si ? box->clickedButton() == si
+                       : box->standardButton(box->clickedButton()) == QMessageBox::Yes;
                 if (risposta)
-                    risposta(box->standardButton(box->clickedButton()) == QMessageBox::Yes);
+                    risposta(sceltoSi);
                 aperto_ = nullptr;
                 mostraProssimo();
             });

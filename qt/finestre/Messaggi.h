@@ -26,6 +26,9 @@ public:
     void errore(const QString& titolo, const QString& testo);       // stop icon, OK
     void informazione(const QString& titolo, const QString& testo); // information icon, OK
     void domanda(const QString& titolo, const QString& testo, Risposta risposta); // Yes / No
+    // Exclamation icon and two buttons of the caller's: si, and no (also Esc and Enter).
+    void scelta(const QString& titolo, const QString& testo, const QString& si, const QString& no,
+                Risposta risposta);
 
     // A message from the layers below the windows, in a box with its icon.
     void mostra(const Avviso& avviso);
@@ -36,6 +39,7 @@ private:
         QString titolo;
         QString testo;
         Risposta risposta;
+        QString si{}, no{}; // a choice's own buttons; empty for the standard ones
     };
 
     void accoda(Richiesta richiesta);

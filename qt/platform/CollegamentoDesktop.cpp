@@ -12,25 +12,45 @@
 namespace pulsiero {
 
 CollegamentoDesktop::CollegamentoDesktop(const QString& cartella, const QString& eseguibile,
-                                         const QStringList& argomenti)
-    : cartella_(cartella), eseguibile_(eseguibile), argomenti_(argomenti) {}
+                                         const QStringList& argomenti,
+                                         const QString& fileImpostazioni)
+    : cartella_(cartella), eseguibile_(eseguibile), argomenti_(argomenti),
+      fileImpostazioni_(fileImpostazioni) {}
 
 QString CollegamentoDesktop::cartellaPredefinita() {
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }
 
 QString CollegamentoDesktop::percorso() const {
-    return cartella_ + QStringLiteral("/Pulsiero.desktop");
+    return cartella_ + QStringLiteral("/Pulsiero") + distintivoVoci(fileImpostazioni_) +
+           QStringLiteral(".desktop");
 }
 
-bool CollegamentoDesktop::crea() const {
+QString CollegamentoDesktop::testo(const std::array<QString, 4>& descrizioni) const {
+    return voceDesktop(nomeVisibile(QStringLiteral("Pulsiero"), fileImpostazioni_), eseguibile_,
+                       argomenti_, iconaProgramma(eseguibile_),
+                       QStringLiteral("Telecomando software a codice variabile")) +
+           azioniTasti(eseguibile_, argomenti_, descrizioni);
+}
+
+void CollegamentoDesktop::aggiorna(const std::array<QString, 4>& descrizioni) const {
+    const QFileInfo voce(percorso());
+    if (voce.isSymLink() || !voce.isFile())
+        return;
+    const auto attuale =
+        file::leggiTutto(QFile::encodeName(percorso()).toStdString(), file::kLimiteImpostazioni);
+    if (!attuale)
+        return;
+    const QString nuovo = testo(descrizioni);
+    const QString vecchio = QString::fromStdString(*attuale);
+    if (vecchio != nuovo && execDellaVoce(vecchio) == execDellaVoce(nuovo))
+        scriviVoce(percorso(), nuovo, 0755);
+}
+
+bool CollegamentoDesktop::crea(const std::array<QString, 4>& descrizioni) const {
     // A new account may have no desktop folder yet: the launcher makes it.
     QDir().mkpath(cartella_);
-    const QString testo = voceDesktop(QStringLiteral("Pulsiero"), eseguibile_, argomenti_,
-                                      iconaProgramma(eseguibile_),
-                                      QStringLiteral("Telecomando software a codice variabile"));
-    const std::string file = QFile::encodeName(percorso()).toStdString();
-    if (!file::sostituisci(file, testo.toStdString(), {0755u}))
+    if (!scriviVoce(percorso(), testo(descrizioni), 0755))
         return false;
     // GNOME's desktop starts only launchers marked trusted; elsewhere gio is simply absent.
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));

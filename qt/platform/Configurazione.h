@@ -17,6 +17,9 @@ public:
     const Impostazioni& impostazioni() const { return impostazioni_; }
     const QString& percorso() const { return percorso_; }
     const std::string& percorsoFile() const { return percorsoFile_; }
+    // Whether this user could save the file now: a regular file this user may write, or none
+    // yet, in a folder this user may write (the file is replaced through a new one there).
+    bool scrivibile() const;
 
     // Reloads every setting; the window takes the name and key descriptions from caricata().
     // With avviso it ends by confirming that communication has been initialised.
@@ -30,6 +33,7 @@ private:
     QString percorso_;
     std::string percorsoFile_;
     Impostazioni impostazioni_;
+    bool sezioneRipetutaDetta_ = false;
 };
 
 } // namespace pulsiero

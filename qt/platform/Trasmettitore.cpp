@@ -8,6 +8,7 @@
 #include <QTime>
 
 #include <optional>
+#include <unistd.h>
 
 namespace pulsiero {
 
@@ -28,15 +29,13 @@ Trasmettitore::Trasmettitore(const Configurazione& configurazione, QObject* pare
     : QObject(parent), configurazione_(configurazione),
       // Seeded once per run from the clock.
       generatore_(static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch())) {
-    socket_.setParent(this);
+    connessione_.setParent(this);
     scadenza_.setParent(this);
     scadenza_.setSingleShot(true);
     scadenza_.setTimerType(Qt::PreciseTimer);
-    connect(&socket_, &QTcpSocket::connected, this, &Trasmettitore::inviaComando);
-    connect(&socket_, &QTcpSocket::bytesWritten, this, [this](qint64 n) { scritti_ += n; });
-    connect(&socket_, &QTcpSocket::disconnected, this,
-            [this] { concludi(scritti_ == comando_.size()); });
-    connect(&socket_, &QTcpSocket::errorOccurred, this, &Trasmettitore::erroreSocket);
+    connect(&connessione_, &Connessione::connessa, this, &Trasmettitore::connessa);
+    connect(&connessione_, &Connessione::fallita, this,
+            [this](const ErroreSocket& e) { segnalaErrore(e, false); });
     connect(&scadenza_, &QTimer::timeout, this, [this] { concludi(scritti_ == comando_.size()); });
 }
 
@@ -53,6 +52,18 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
     if (inCorso_)
         return;
     const Impostazioni& imp = configurazione_.impostazioni();
+    // A port that cannot be connected to is the settings' fault, not the connection's: it is
+    // said as such, and no step is spent on a frame that cannot leave.
+    const auto porta = portaValida(imp.PortaIP);
+    if (!porta) {
+        emit messaggio({Avviso::Tipo::Attenzione, kTitoloInvio,
+                        QStringLiteral("Attenzione: la porta del ricevitore «%1» non è valida "
+                                       "(serve un numero da 1 a 65535). Il comando non è stato "
+                                       "inviato.")
+                            .arg(QString::fromStdString(imp.PortaIP))});
+        emit pressioneConclusa({EsitoPressione::Tipo::NienteInviato, std::nullopt});
+        return;
+    }
     const auto esito = PreparaComando(static_cast<std::int16_t>(index), imp,
                                       configurazione_.percorsoFile(), momentoAttuale());
     const auto* comando = std::get_if<std::string>(&esito);
@@ -76,29 +87,55 @@ void Trasmettitore::Img_Pulsante_Click(int index) {
         emit pressioneConclusa({EsitoPressione::Tipo::NienteInviato, std::nullopt});
         return;
     }
-    suono_.suona(QString::fromStdString(imp.FileSuono));
+    if (!imp.FileSuono.empty())
+        emit suonaTasto(QString::fromStdString(imp.FileSuono));
 
     inCorso_ = true;
     comando_ = QByteArray::fromStdString(*comando);
     scritti_ = 0;
     esito_ = {EsitoPressione::Tipo::NonConsegnato, std::nullopt};
-    const auto porta = portaValida(imp.PortaIP);
     // Without an address there is nothing to connect to: the press just fails, with no socket
     // error of its own before the warning.
-    if (!porta || imp.IndirizzoIP.empty()) {
+    if (imp.IndirizzoIP.empty()) {
         esito_.tipo = EsitoPressione::Tipo::NienteInviato;
         concludi(false);
         return;
     }
     scadenza_.start(kAttesaConnessioneMs);
-    socket_.connectToHost(QString::fromStdString(imp.IndirizzoIP), *porta);
+    connessione_.avvia(QString::fromStdString(imp.IndirizzoIP), *porta);
+}
+
+void Trasmettitore::connessa(qintptr descrittore) {
+    // Each press has a socket of its own: nothing of the last press's socket can reach this one.
+    lasciaSocket();
+    socket_ = new QTcpSocket(this);
+    connect(socket_, &QTcpSocket::bytesWritten, this, [this](qint64 n) { scritti_ += n; });
+    connect(socket_, &QTcpSocket::disconnected, this,
+            [this] { concludi(scritti_ == comando_.size()); });
+    connect(socket_, &QTcpSocket::errorOccurred, this, &Trasmettitore::erroreSocket);
+    if (!socket_->setSocketDescriptor(descrittore)) {
+        ::close(static_cast<int>(descrittore));
+        segnalaErrore(pulsiero::erroreSocket(socket_->error()), false);
+        return;
+    }
+    inviaComando();
 }
 
 void Trasmettitore::inviaComando() {
     scadenza_.start(kAttesaConsegnaMs);
-    socket_.write(comando_);
+    socket_->write(comando_);
     // Closes once every byte has left; disconnected() then tells whether all were written.
-    socket_.disconnectFromHost();
+    socket_->disconnectFromHost();
+}
+
+// The socket may be the sender of the signal being handled: it goes once that is over.
+void Trasmettitore::lasciaSocket() {
+    if (!socket_)
+        return;
+    socket_->disconnect(this);
+    socket_->abort();
+    socket_->deleteLater();
+    socket_ = nullptr;
 }
 
 void Trasmettitore::erroreSocket(QAbstractSocket::SocketError errore) {
@@ -108,9 +145,12 @@ void Trasmettitore::erroreSocket(QAbstractSocket::SocketError errore) {
         concludi(true);
         return;
     }
-    const ErroreSocket e = pulsiero::erroreSocket(errore, socket_.errorString());
-    esito_.errore = e;
-    Winsock_Error(e.numero, e.descrizione);
+    segnalaErrore(pulsiero::erroreSocket(errore), consegnato);
+}
+
+void Trasmettitore::segnalaErrore(const ErroreSocket& errore, bool consegnato) {
+    esito_.errore = errore;
+    Winsock_Error(errore.numero, errore.descrizione);
     concludi(consegnato);
 }
 
@@ -122,7 +162,8 @@ void Trasmettitore::Winsock_Error(int numero, const QString& descrizione) {
 void Trasmettitore::chiudi() {
     if (inCorso_)
         concludi(false);
-    socket_.abort();
+    connessione_.annulla();
+    lasciaSocket();
 }
 
 void Trasmettitore::concludi(bool inviato) {
@@ -130,8 +171,10 @@ void Trasmettitore::concludi(bool inviato) {
         return;
     inCorso_ = false;
     scadenza_.stop();
+    ricercaNomeAbbandonata_ = connessione_.ricercaInCorso();
     // A pending connection is aborted so the next press starts from a closed socket.
-    socket_.abort();
+    connessione_.annulla();
+    lasciaSocket();
     if (!inviato)
         emit messaggio({Avviso::Tipo::Attenzione, kTitoloInvio,
                         QStringLiteral("Attenzione il comando non è stato inviato a "

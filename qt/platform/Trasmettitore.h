@@ -2,8 +2,8 @@
 
 #include "core/CreaComando.h"
 #include "qt/platform/Avviso.h"
+#include "qt/platform/Connessione.h"
 #include "qt/platform/ErroriSocket.h"
-#include "qt/platform/SuonoTasto.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -29,8 +29,9 @@ struct EsitoPressione {
     std::optional<ErroreSocket> errore; // the socket's error, when it raised one
 };
 
-// Delivers one key press: builds its frame, plays the key sound and hands the frame to the
+// Delivers one key press: builds its frame, asks for the key sound and hands the frame to the
 // receiver over a connection of its own, then closes it. Nothing is ever read from the receiver.
+// The sound is the window's to play: a press from the command line has no one to play it to.
 class Trasmettitore : public QObject {
     Q_OBJECT
 public:
@@ -47,15 +48,21 @@ public:
     void Winsock_Error(int numero, const QString& descrizione);
 
     bool inCorso() const { return inCorso_; }
-    bool connesso() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+    bool connesso() const {
+        return socket_ && socket_->state() == QAbstractSocket::ConnectedState;
+    }
     // Ends any connection; a press still under way counts as not delivered.
     void chiudi();
+    // The last press gave up while its name lookup was still running. The lookup cannot be
+    // cancelled: a program that ends now must not wait for it.
+    bool ricercaNomeAbbandonata() const { return ricercaNomeAbbandonata_; }
 
     // Tests fix the time of day and the random value of the frames.
     void impostaOrologio(Orologio orologio) { orologio_ = std::move(orologio); }
-    const SuonoTasto& suono() const { return suono_; }
 
 signals:
+    // The settings name a sound for the keys: the file as written there, never empty.
+    void suonaTasto(const QString& fileSuono);
     void consegnaConclusa(bool inviato);
     void pressioneConclusa(const pulsiero::EsitoPressione& esito);
     // What the user is told, in order: a socket error, then the warning that nothing arrived.
@@ -64,19 +71,23 @@ signals:
 private:
     Momento momentoAttuale();
     void inviaComando();
+    void connessa(qintptr descrittore);
     void erroreSocket(QAbstractSocket::SocketError errore);
+    void segnalaErrore(const ErroreSocket& errore, bool consegnato);
+    void lasciaSocket();
     void concludi(bool inviato);
 
     const Configurazione& configurazione_;
-    QTcpSocket socket_;
+    Connessione connessione_;
+    QTcpSocket* socket_ = nullptr; // the connection of the press under way, a child of this
     QTimer scadenza_;
-    SuonoTasto suono_;
     Orologio orologio_;
     std::mt19937 generatore_;
     QByteArray comando_;
     qint64 scritti_ = 0;
     EsitoPressione esito_;
     bool inCorso_ = false;
+    bool ricercaNomeAbbandonata_ = false;
 };
 
 } // namespace pulsiero

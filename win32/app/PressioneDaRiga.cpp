@@ -1,0 +1,53 @@
+#include "win32/app/PressioneDaRiga.h"
+
+#include "win32/app/Console.h"
+#include "win32/piattaforma/Configurazione.h"
+#include "win32/piattaforma/Trasmettitore.h"
+
+#include <windows.h>
+
+namespace pulsiero::win {
+
+namespace {
+
+int statoDi(EsitoPressione::Tipo tipo) {
+    switch (tipo) {
+    case EsitoPressione::Tipo::Consegnato:
+        return kConsegnato;
+    case EsitoPressione::Tipo::NonConsegnato:
+        return kNonConsegnato;
+    case EsitoPressione::Tipo::NienteInviato:
+        break;
+    }
+    return kNienteInviato;
+}
+
+} // namespace
+
+int premiTasto(int indice, const std::wstring& percorsoIni) {
+    Configurazione configurazione(percorsoIni);
+    configurazione.CaricaConfigurazione(false);
+    Trasmettitore trasmettitore(configurazione);
+    trasmettitore.quandoMessaggio([](const Avviso& avviso) {
+        std::wstring riga = avviso.testo;
+        for (wchar_t& c : riga)
+            if (c == L'\n' || c == L'\r')
+                c = L' ';
+        scriviErrore(riga + L'\n');
+    });
+    int stato = -1;
+    trasmettitore.quandoConclusa([&stato](const EsitoPressione& esito) {
+        stato = statoDi(esito.tipo);
+        PostQuitMessage(0);
+    });
+    trasmettitore.Img_Pulsante_Click(indice);
+    // The press may have ended already (a counter that cannot be stored).
+    MSG msg;
+    while (stato < 0 && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return stato < 0 ? kNienteInviato : stato;
+}
+
+} // namespace pulsiero::win
