@@ -18,7 +18,9 @@
 #include <filesystem>
 #include <mutex>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
+#include <pthread.h>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -120,6 +122,7 @@ void BM_Ricevitore(benchmark::State& state) {
     std::atomic<int> accettate{0};
     opzioni.tentativi = 1000000; // many clients share few addresses here: no blocks
     opzioni.maxPerIndirizzo = 1000;
+    opzioni.politica.hourlyAdvance = 1 << 30; // thousands of frames per transmitter per run
     pulsiero::ricevitore::Server server(opzioni);
     server.apri();
     server.impostaRegistro([&](const pulsiero::ricevitore::Esito& e) {
@@ -337,6 +340,156 @@ BENCHMARK(BM_PressioniSottoAttacco)
     ->Args({1, 1, 1})
     ->Args({0, 0, 0})
     ->Args({1, 0, 0})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A flood from many loopback addresses: threads that connect as fast as they can, each time
+// from another address of 127.64.0.0/10, and send nothing, a 65-byte line, or 19 random bytes.
+class Inondazione {
+public:
+    Inondazione(std::uint16_t porta, int tipo) : porta_(porta), tipo_(tipo) {
+        for (int t = 0; t < 3; ++t)
+            thread_.emplace_back([this, t] { esegui(t); });
+    }
+    ~Inondazione() {
+        fine_ = true;
+        for (auto& t : thread_)
+            t.join();
+    }
+    long connessioni() const { return connessioni_; }
+
+private:
+    void esegui(int thread) {
+        std::uint32_t caso = 2463534242u + static_cast<std::uint32_t>(thread);
+        const auto prossimo = [&caso] { // xorshift: cheap bytes, different every time
+            caso ^= caso << 13;
+            caso ^= caso >> 17;
+            caso ^= caso << 5;
+            return caso;
+        };
+        const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        for (long n = 0; !fine_ && std::chrono::steady_clock::now() < limite; ++n) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in sorgente{};
+            sorgente.sin_family = AF_INET;
+            sorgente.sin_addr.s_addr = htonl((127u << 24) | (64u << 16) | (prossimo() & 0x3FFFFF));
+            ::bind(fd, reinterpret_cast<sockaddr*>(&sorgente), sizeof sorgente);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            a.sin_port = htons(porta_);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+                std::string dati;
+                if (tipo_ == 1)
+                    dati = std::string(64, 'F') + "\n";
+                else if (tipo_ == 2)
+                    for (int i = 0; i < 19; ++i)
+                        dati += static_cast<char>(prossimo());
+                (void)!::write(fd, dati.data(), dati.size());
+                ++connessioni_;
+            }
+            ::close(fd);
+        }
+    }
+
+    std::uint16_t porta_;
+    int tipo_;
+    std::atomic<bool> fine_{false};
+    std::atomic<long> connessioni_{0};
+    std::vector<std::thread> thread_;
+};
+
+// Genuine presses from 127.0.0.1 every 50 ms during a flood, with the real log (text, to a file):
+// the share judged within 400 ms, and the log's bytes scaled to 15 s of flood.
+// Argument: nothing (0), 65-byte lines (1) or random bytes (2) on each hostile connection.
+void BM_PressioniSottoInondazione(benchmark::State& state) {
+    using Orologio = std::chrono::steady_clock;
+    constexpr int kPressioni = 60;
+    const CartellaTemporanea cartella;
+    if (!cartella.creata()) {
+        state.SkipWithError("mkdtemp failed");
+        return;
+    }
+    const std::string stato = cartella.file("stato");
+    pulsiero::ini::writeFileAtomically(stato, pulsiero::rolling::serialize({{7, 65535}}));
+    pulsiero::ricevitore::Opzioni opzioni;
+    opzioni.porta = 0;
+    opzioni.fileStato = stato;
+    pulsiero::ricevitore::Server server(opzioni);
+    server.apri();
+    const std::string fileRegistro = cartella.file("registro");
+    const int registro = ::open(fileRegistro.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    std::optional<pulsiero::ricevitore::CodaRegistro> coda(std::in_place, registro, false);
+    std::mutex mutex;
+    std::array<Orologio::time_point, kPressioni + 1> giudicate{};
+    server.impostaRegistro([&](pulsiero::ricevitore::Esito e) {
+        if (e.accettato && e.pulsiero == 7 && e.passo && *e.passo <= kPressioni) {
+            std::lock_guard lock(mutex);
+            giudicate[static_cast<std::size_t>(*e.passo)] = Orologio::now();
+        }
+        coda->aggiungi(std::move(e));
+    });
+    std::thread ciclo([&] { server.esegui(); });
+    clockid_t orologioCiclo{};
+    pthread_getcpuclockid(ciclo.native_handle(), &orologioCiclo);
+    const auto cpuCiclo = [&] {
+        timespec t{};
+        clock_gettime(orologioCiclo, &t);
+        return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+    };
+    const double cpuPrima = cpuCiclo();
+    std::vector<double> ritardi;
+    double secondi = 0;
+    long ostili = 0;
+    for (auto _ : state) {
+        const auto inizio = Orologio::now();
+        Inondazione inondazione(server.porta(), static_cast<int>(state.range(0)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the flood is under way
+        std::array<Orologio::time_point, kPressioni + 1> inviate{};
+        const std::int16_t minuto = minutoAdesso();
+        for (int passo = 1; passo <= kPressioni; ++passo) {
+            const auto trama = *pulsiero::frame::build({1, 7, 0, minuto, 3, passo});
+            inviate[static_cast<std::size_t>(passo)] = Orologio::now();
+            const int fd = connetti(server.porta(), -1, 0); // from 127.0.1.1
+            (void)!::write(fd, trama.data(), trama.size());
+            ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the last verdicts
+        ostili += inondazione.connessioni();
+        secondi += std::chrono::duration<double>(Orologio::now() - inizio).count();
+        std::lock_guard lock(mutex);
+        for (int passo = 1; passo <= kPressioni; ++passo) {
+            const auto i = static_cast<std::size_t>(passo);
+            ritardi.push_back(
+                giudicate[i] == Orologio::time_point{}
+                    ? 1e9
+                    : std::chrono::duration<double, std::milli>(giudicate[i] - inviate[i]).count());
+        }
+    }
+    const double cpu = cpuCiclo() - cpuPrima;
+    server.ferma();
+    ciclo.join();
+    coda.reset();
+    const double byteRegistro = static_cast<double>(std::filesystem::file_size(fileRegistro));
+    ::close(registro);
+    std::sort(ritardi.begin(), ritardi.end());
+    const auto entro =
+        std::count_if(ritardi.begin(), ritardi.end(), [](double ms) { return ms <= 400; });
+    state.counters["entro_400ms_%"] = 100.0 * static_cast<double>(entro) /
+                                      static_cast<double>(std::max<std::size_t>(1, ritardi.size()));
+    state.counters["p95_ms"] = ritardi[ritardi.size() * 95 / 100];
+    state.counters["ostili_al_s"] = static_cast<double>(ostili) / secondi;
+    state.counters["registro_byte_15s"] = byteRegistro / secondi * 15;
+    // The receiver loop's own CPU time per hostile connection: what a busy machine cannot blur.
+    state.counters["cpu_us_per_ostile"] = cpu / static_cast<double>(std::max(1L, ostili));
+}
+BENCHMARK(BM_PressioniSottoInondazione)
+    ->ArgNames({"dati"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -14,6 +14,7 @@ namespace {
 constexpr std::string_view kHeader = "pulsiero-ricevitore stato 1\n";
 constexpr std::string_view kHeaderWide = "pulsiero-ricevitore stato 2\n";
 constexpr std::string_view kCheckPrefix = "controllo ";
+constexpr std::string_view kKeyedMark = " chiave";
 
 std::uint32_t crc32(std::string_view bytes) {
     std::uint32_t crc = 0xFFFFFFFFu;
@@ -64,6 +65,10 @@ std::string_view describe(Verdict verdict) {
         return "pulsiero sconosciuto";
     case Verdict::StaleMinute:
         return "minuto non attuale";
+    case Verdict::HourlyAdvance:
+        return "troppi passi avanti in un'ora";
+    case Verdict::LearningFull:
+        return "apprendimento al completo";
     }
     return "";
 }
@@ -88,6 +93,10 @@ std::string_view code(Verdict verdict) {
         return "sconosciuto";
     case Verdict::StaleMinute:
         return "minuto";
+    case Verdict::HourlyAdvance:
+        return "avanzamento_orario";
+    case Verdict::LearningFull:
+        return "apprendimento_completo";
     }
     return "";
 }
@@ -115,25 +124,54 @@ std::int64_t Tracker::ahead(bool keyed, Counter from, Counter to) const {
     return keyed ? keyedOrdinal(to) - keyedOrdinal(from) : distance(from, to);
 }
 
-// True when a remembered first frame is the step just before this one.
-bool Tracker::completesPair(bool keyed, std::vector<Candidate>& candidates, Counter step) const {
-    return std::any_of(candidates.begin(), candidates.end(),
-                       [&](const Candidate& c) { return ahead(keyed, c.step, step) == 1; });
+// True when a first frame remembered from the same origin is the step just before this one.
+bool Tracker::completesPair(bool keyed, const std::vector<Candidate>& candidates, Counter step,
+                            std::string_view origin) const {
+    return std::any_of(candidates.begin(), candidates.end(), [&](const Candidate& c) {
+        return c.origin == origin && ahead(keyed, c.step, step) == 1;
+    });
 }
 
-// The same frame again neither adds a candidate nor refreshes its time; the oldest goes first.
-void Tracker::remember(std::vector<Candidate>& candidates, Counter step,
-                       std::int64_t seconds) const {
+// The same frame again neither adds a candidate nor refreshes its time. An origin keeps its
+// newest few, and a transmitter its newest many, so no one origin crowds out another's.
+void Tracker::remember(std::vector<Candidate>& candidates, Counter step, std::int64_t seconds,
+                       std::string_view origin) const {
+    const auto fromOrigin = [&](const Candidate& c) { return c.origin == origin; };
     if (std::any_of(candidates.begin(), candidates.end(),
-                    [&](const Candidate& c) { return c.step == step; }))
+                    [&](const Candidate& c) { return fromOrigin(c) && c.step == step; }))
         return;
-    candidates.push_back({step, seconds});
-    if (candidates.size() > kCandidates)
+    if (static_cast<std::size_t>(std::count_if(candidates.begin(), candidates.end(), fromOrigin)) >=
+        kCandidates)
+        candidates.erase(std::find_if(candidates.begin(), candidates.end(), fromOrigin));
+    else if (candidates.size() >= kAllCandidates)
         candidates.erase(candidates.begin());
+    candidates.push_back({step, seconds, std::string(origin)});
+}
+
+// The steps a plain transmitter moved within the last hour, this move included, stay within the
+// hourly bound; a move that would exceed it is refused and not counted.
+bool Tracker::withinHourlyAdvance(std::int32_t transmitter, std::int64_t steps,
+                                  std::int64_t nowSeconds) {
+    auto& moves = advances_[transmitter];
+    std::erase_if(moves, [&](const Advance& a) { return nowSeconds - a.seconds >= 3600; });
+    std::int64_t total = steps;
+    for (const auto& a : moves)
+        total += a.steps;
+    if (total > policy_.hourlyAdvance)
+        return false;
+    moves.push_back({nowSeconds, steps});
+    return true;
+}
+
+void Tracker::forget(std::int32_t transmitter) {
+    steps_.erase(transmitter);
+    candidates_.erase(transmitter);
+    advances_.erase(transmitter);
 }
 
 Tracker::Result Tracker::evaluate(std::int32_t transmitter, Counter step, std::int32_t frameMinute,
-                                  std::int32_t nowMinute, std::int64_t nowSeconds) {
+                                  std::int32_t nowMinute, std::int64_t nowSeconds,
+                                  std::string_view origin) {
     const auto stored = steps_.find(transmitter);
     const std::optional<Counter> before =
         stored == steps_.end() ? std::nullopt : std::optional(stored->second);
@@ -157,35 +195,46 @@ Tracker::Result Tracker::evaluate(std::int32_t transmitter, Counter step, std::i
         return verdict(v);
     };
     if (!before) {
-        if (completesPair(keyed, candidates, step))
+        if (learnt_ >= policy_.learnLimit && policy_.enrolled.empty())
+            return verdict(Verdict::LearningFull);
+        if (completesPair(keyed, candidates, step, origin)) {
+            ++learnt_;
             return adopt(Verdict::Learnt);
-        remember(candidates, step, nowSeconds);
+        }
+        remember(candidates, step, nowSeconds, origin);
         return verdict(Verdict::LearningPending);
     }
     const std::int64_t d = ahead(keyed, *before, step);
     if (d <= 0 || (!keyed && d > policy_.cycle / 2))
         return verdict(Verdict::Replay);
-    if (d <= policy_.window)
-        return adopt(Verdict::Accepted);
     if (!keyed && d > policy_.window + policy_.resyncSteps)
         return verdict(Verdict::ResyncTooFar);
-    if (completesPair(keyed, candidates, step))
-        return adopt(Verdict::Resynchronised);
-    remember(candidates, step, nowSeconds);
-    return verdict(Verdict::ResyncPending);
+    const bool pair = d > policy_.window && completesPair(keyed, candidates, step, origin);
+    if (d > policy_.window && !pair) {
+        remember(candidates, step, nowSeconds, origin);
+        return verdict(Verdict::ResyncPending);
+    }
+    if (!keyed && !withinHourlyAdvance(transmitter, d, nowSeconds))
+        return verdict(Verdict::HourlyAdvance);
+    return adopt(pair ? Verdict::Resynchronised : Verdict::Accepted);
 }
 
-std::string serialize(const Tracker::Steps& steps) {
-    const bool wide = std::any_of(steps.begin(), steps.end(), [](const auto& entry) {
-        return entry.second < 1 || entry.second > 65535;
+std::string serialize(const Tracker::Steps& steps, const std::set<std::int32_t>& keyed) {
+    const bool wide = !keyed.empty() || std::any_of(steps.begin(), steps.end(), [](const auto& e) {
+        return e.second < 1 || e.second > 65535;
     });
     std::string text(wide ? kHeaderWide : kHeader);
     for (const auto& [transmitter, step] : steps)
-        text += std::to_string(transmitter) + " " + std::to_string(step) + "\n";
+        text += std::to_string(transmitter) + " " + std::to_string(step) +
+                (keyed.count(transmitter) ? std::string(kKeyedMark) : "") + "\n";
+    // A keyed transmitter with no counter yet (its first frame still to come) keeps its mark.
+    for (const auto transmitter : keyed)
+        if (!steps.count(transmitter))
+            text += std::to_string(transmitter) + " -" + std::string(kKeyedMark) + "\n";
     return text + std::string(kCheckPrefix) + hex8(crc32(text)) + "\n";
 }
 
-std::variant<Tracker::Steps, std::string> parseState(std::string_view text, std::int64_t cycle) {
+std::variant<State, std::string> parseStateFile(std::string_view text, std::int64_t cycle) {
     const bool wide = text.substr(0, kHeaderWide.size()) == kHeaderWide;
     if (!wide && text.substr(0, kHeader.size()) != kHeader)
         return std::string("intestazione mancante o sconosciuta");
@@ -201,24 +250,43 @@ std::variant<Tracker::Steps, std::string> parseState(std::string_view text, std:
     if (check.substr(kCheckPrefix.size()) != hex8(crc32(body)))
         return std::string("somma di controllo errata");
 
-    Tracker::Steps steps;
+    State state;
     std::size_t lineNumber = 1;
     std::size_t start = kHeader.size();
     while (start < body.size()) {
         const auto end = body.find('\n', start);
-        const auto line = body.substr(start, end - start);
+        auto line = body.substr(start, end - start);
+        start = end + 1;
         ++lineNumber;
+        const bool keyed = wide && line.size() > kKeyedMark.size() &&
+                           line.substr(line.size() - kKeyedMark.size()) == kKeyedMark;
+        if (keyed)
+            line.remove_suffix(kKeyedMark.size());
         const auto space = line.find(' ');
         const auto transmitter = digits(line.substr(0, space));
-        const auto step =
-            space == std::string_view::npos ? std::nullopt : digits(line.substr(space + 1));
-        if (!transmitter || !step || *transmitter < 1 || *transmitter > 128 || *step < lowest ||
-            *step > highest || steps.count(static_cast<std::int32_t>(*transmitter)))
+        const bool noStep =
+            keyed && space != std::string_view::npos && line.substr(space + 1) == "-";
+        const auto step = space == std::string_view::npos || noStep
+                              ? std::nullopt
+                              : digits(line.substr(space + 1));
+        const auto number = static_cast<std::int32_t>(transmitter.value_or(0));
+        if (!transmitter || (!step && !noStep) || *transmitter < 1 || *transmitter > 128 ||
+            (step && (*step < lowest || *step > highest)) || state.steps.count(number) ||
+            state.keyed.count(number))
             return "riga " + std::to_string(lineNumber) + " non valida";
-        steps[static_cast<std::int32_t>(*transmitter)] = static_cast<Counter>(*step);
-        start = end + 1;
+        if (step)
+            state.steps[number] = static_cast<Counter>(*step);
+        if (keyed)
+            state.keyed.insert(number);
     }
-    return steps;
+    return state;
+}
+
+std::variant<Tracker::Steps, std::string> parseState(std::string_view text, std::int64_t cycle) {
+    auto parsed = parseStateFile(text, cycle);
+    if (auto* problem = std::get_if<std::string>(&parsed))
+        return std::move(*problem);
+    return std::move(std::get<State>(parsed).steps);
 }
 
 } // namespace pulsiero::rolling

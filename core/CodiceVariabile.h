@@ -25,6 +25,8 @@ enum class Verdict {
     LearningPending,    // a new transmitter while learning: waits for the next step
     UnknownTransmitter, // no stored state and not learning, or not enrolled
     StaleMinute,        // the frame's minute is too far from the receiver's clock
+    HourlyAdvance,      // a plain transmitter pushed further ahead this hour than allowed
+    LearningFull,       // learning is open, but has taken as many transmitters as it may
 };
 
 std::string_view describe(Verdict verdict); // Italian, for people
@@ -42,6 +44,11 @@ struct Policy {
     // moves forward. A pair resynchronises at any distance ahead: nobody without the key can
     // make one, so a pair far ahead is the genuine transmitter's.
     std::set<std::int32_t> keyed;
+    // How far a transmitter without a key may move ahead within any hour: forged frames can
+    // push its counter ahead of the genuine one, and every step pushed is a press lost.
+    std::int64_t hourlyAdvance = 256;
+    // Transmitters one learning period may learn, so that a flood cannot take every number.
+    int learnLimit = 8;
 };
 
 // A keyed counter as a running count of frames: (wrap, 65535) is followed by (wrap + 1, 1), and
@@ -57,7 +64,8 @@ constexpr std::int64_t keyedOrdinal(Counter counter) {
 class Tracker {
 public:
     using Steps = std::map<std::int32_t, Counter>;
-    static constexpr std::size_t kCandidates = 4; // pending first frames kept per transmitter
+    static constexpr std::size_t kCandidates = 4;     // pending first frames per origin
+    static constexpr std::size_t kAllCandidates = 64; // and per transmitter
 
     struct Result {
         Verdict verdict;
@@ -67,16 +75,22 @@ public:
     explicit Tracker(Policy policy) : policy_(std::move(policy)) {}
 
     // Opens learning for transmitters with no stored step until the monotonic second given.
-    void learnUntil(std::int64_t seconds) { learnUntil_ = seconds; }
+    void learnUntil(std::int64_t seconds) {
+        learnUntil_ = seconds;
+        learnt_ = 0;
+    }
     bool learning(std::int64_t nowSeconds) const {
         return learnUntil_ && nowSeconds < *learnUntil_;
     }
 
-    // nowMinute is the receiver's own minute of the day; nowSeconds any monotonic clock.
+    // nowMinute is the receiver's own minute of the day; nowSeconds any monotonic clock. origin
+    // names where the frame came from: the two frames of a pair must share it, so frames from
+    // elsewhere never push the genuine transmitter's first frame out.
     Result evaluate(std::int32_t transmitter, Counter step, std::int32_t frameMinute,
-                    std::int32_t nowMinute, std::int64_t nowSeconds);
+                    std::int32_t nowMinute, std::int64_t nowSeconds, std::string_view origin = {});
 
     void load(Steps steps) { steps_ = std::move(steps); }
+    void forget(std::int32_t transmitter);
     const Steps& steps() const { return steps_; }
     Policy& policy() { return policy_; }
     const Policy& policy() const { return policy_; }
@@ -88,17 +102,27 @@ private:
     struct Candidate {
         Counter step;
         std::int64_t seconds;
+        std::string origin;
+    };
+    struct Advance {
+        std::int64_t seconds;
+        std::int64_t steps;
     };
 
     std::int64_t ahead(bool keyed, Counter from, Counter to) const;
-    bool completesPair(bool keyed, std::vector<Candidate>& candidates, Counter step) const;
-    void remember(std::vector<Candidate>& candidates, Counter step, std::int64_t seconds) const;
+    bool completesPair(bool keyed, const std::vector<Candidate>& candidates, Counter step,
+                       std::string_view origin) const;
+    void remember(std::vector<Candidate>& candidates, Counter step, std::int64_t seconds,
+                  std::string_view origin) const;
     bool staleMinute(std::int32_t frameMinute, std::int32_t nowMinute) const;
+    bool withinHourlyAdvance(std::int32_t transmitter, std::int64_t steps, std::int64_t nowSeconds);
 
     Policy policy_;
     Steps steps_;
     std::map<std::int32_t, std::vector<Candidate>> candidates_;
+    std::map<std::int32_t, std::vector<Advance>> advances_; // the last hour's, per transmitter
     std::optional<std::int64_t> learnUntil_;
+    int learnt_ = 0;
 };
 
 // The state file: a version line, "transmitter step" per line, and a last line with a CRC-32 of
@@ -106,9 +130,19 @@ private:
 // holds steps 1 to 65535; version 2, written only when a counter needs it, holds any 32-bit
 // counter (keyed transmitters, and 0 for one just paired), so an older receiver refuses it rather
 // than misread it. Both versions are read.
-std::string serialize(const Tracker::Steps& steps);
+// A transmitter that was ever paired with a key is marked "chiave" on its line (version 2 only):
+// the state, not the keys file alone, says which transmitters accept keyed frames only, so a
+// keys file taken away never turns a keyed transmitter back into a plain one.
+std::string serialize(const Tracker::Steps& steps, const std::set<std::int32_t>& keyed = {});
 
-// The steps, or what is wrong with the text (Italian, for the user).
+struct State {
+    Tracker::Steps steps;
+    std::set<std::int32_t> keyed;
+};
+
+// The state, or what is wrong with the text (Italian, for the user).
+std::variant<State, std::string> parseStateFile(std::string_view text, std::int64_t cycle = 65535);
+// The steps alone.
 std::variant<Tracker::Steps, std::string> parseState(std::string_view text,
                                                      std::int64_t cycle = 65535);
 

@@ -34,7 +34,7 @@ std::string perche(const Errore& e) {
     case Causa::AccessibileAdAltri:
         return "accessibile ad altri utenti (permessi " + ottale(e.modo) + "; usare chmod 600)";
     case Causa::ScrivibileDaAltri:
-        return "cartella scrivibile da altri utenti";
+        return "cartella scrivibile dal gruppo o da altri utenti";
     case Causa::Collegamento:
         return "è un collegamento simbolico";
     case Causa::Esistente:

@@ -108,8 +108,8 @@ private:
 };
 
 struct RegoleCartella {
-    // Refuse a folder of another user (AltroUtente), or one that others may write without the
-    // sticky bit (ScrivibileDaAltri): whoever controls it controls what is read there.
+    // Refuse a folder of another user (AltroUtente), or one that group or others may write
+    // without the sticky bit (ScrivibileDaAltri): whoever controls it controls what is read there.
     bool soloNostra = false;
 };
 

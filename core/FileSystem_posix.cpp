@@ -392,7 +392,7 @@ Esito<Cartella> Cartella::apri(const std::string& percorso, RegoleCartella regol
         return daErrno(percorso);
     if (regole.soloNostra && s.st_uid != ::geteuid())
         return errore(Causa::AltroUtente, percorso);
-    if (regole.soloNostra && (s.st_mode & S_IWOTH) && !(s.st_mode & S_ISVTX))
+    if (regole.soloNostra && (s.st_mode & (S_IWGRP | S_IWOTH)) && !(s.st_mode & S_ISVTX))
         return errore(Causa::ScrivibileDaAltri, percorso);
     return cartella;
 }

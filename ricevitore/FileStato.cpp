@@ -80,10 +80,10 @@ std::optional<std::string> FileStato::leggi() {
     const auto& testo = std::get<std::optional<std::string>>(letto);
     if (!testo)
         return std::nullopt;
-    auto passi = rolling::parseState(*testo);
-    if (const auto* problema = std::get_if<std::string>(&passi))
+    auto stato = rolling::parseStateFile(*testo);
+    if (const auto* problema = std::get_if<std::string>(&stato))
         return errore(percorso_, "stato non valido: " + *problema);
-    letto_ = std::move(std::get<rolling::Tracker::Steps>(passi));
+    letto_ = std::move(std::get<rolling::State>(stato));
     return std::nullopt;
 }
 
@@ -104,7 +104,7 @@ std::variant<file::Cartella, std::string> apriCartellaNostra(const std::string& 
     case file::Causa::AltroUtente:
         return errore(cartella, "la cartella " + di + " appartiene a un altro utente");
     case file::Causa::ScrivibileDaAltri:
-        return errore(cartella, "la cartella " + di + " è scrivibile da altri utenti");
+        return errore(cartella, "la cartella " + di + " è scrivibile dal gruppo o da altri utenti");
     default:
         return errore(cartella, "cartella " + di + " non accessibile: " + sistema(e));
     }

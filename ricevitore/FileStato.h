@@ -25,7 +25,7 @@ public:
     FileStato(const FileStato&) = delete;
 
     // nullopt: there was no state file yet (a first start).
-    const std::optional<rolling::Tracker::Steps>& letto() const { return letto_; }
+    const std::optional<rolling::State>& letto() const { return letto_; }
 
     // Durable replacement of the file; false on any failure (full disk, size limit...).
     bool salva(std::string_view testo) const;
@@ -41,7 +41,7 @@ private:
     std::string nome_;
     std::optional<file::Cartella> cartella_;
     std::optional<file::Blocco> blocco_;
-    std::optional<rolling::Tracker::Steps> letto_;
+    std::optional<rolling::State> letto_;
 };
 
 // Shared with the keys file.

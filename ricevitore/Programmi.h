@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -20,8 +22,15 @@ public:
     Programmi(std::string programma, std::size_t massimo, std::chrono::milliseconds limite)
         : programma_(std::move(programma)), massimo_(massimo), limite_(limite) {}
 
-    // Starts the program with these arguments; on failure, why (Italian, for the log).
-    std::optional<std::string> avvia(const std::vector<std::string>& argomenti);
+    // Holds a slot for a frame of this transmitter before its counter is used; on refusal, why
+    // (Italian, for the log). Slots are shared: one transmitter holds at most half of them, and
+    // frames without a MAC together leave a quarter to those with one.
+    std::optional<std::string> prenota(std::int32_t pulsiero, bool autenticato);
+    void rilascia(std::int32_t pulsiero, bool autenticato);
+
+    // Starts the program in the slot held, with these arguments; on failure, why.
+    std::optional<std::string> avvia(std::int32_t pulsiero, bool autenticato,
+                                     const std::vector<std::string>& argomenti);
 
     // Reaps the children that ended and kills the overdue ones; a line per noteworthy end.
     std::vector<std::string> controlla(Orologio::time_point adesso);
@@ -29,7 +38,14 @@ public:
     std::size_t inEsecuzione() const { return figli_.size(); }
 
 private:
+    struct Posto {
+        std::int32_t pulsiero;
+        bool autenticato;
+    };
+    std::size_t occupati(const std::function<bool(const Posto&)>& quali) const;
+
     struct Figlio {
+        Posto posto;
         pid_t pid;
         Orologio::time_point scadenza;
         bool ucciso = false;
@@ -39,6 +55,7 @@ private:
     std::size_t massimo_;
     std::chrono::milliseconds limite_;
     std::vector<Figlio> figli_;
+    std::vector<Posto> prenotati_; // held for frames whose state is being saved
 };
 
 } // namespace pulsiero::ricevitore

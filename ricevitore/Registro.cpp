@@ -10,13 +10,19 @@ namespace pulsiero::ricevitore {
 
 namespace {
 
-constexpr std::size_t kGruppiMassimi = 4096;
+// Refusals are summed up per address for this many addresses; beyond them, or once this many
+// refusals were written whole within a second, per reason across all addresses, so that a flood
+// from many addresses writes a few lines a second, not one per connection.
+constexpr std::size_t kGruppiMassimi = 64;
+constexpr std::size_t kRifiutiInteriPerSecondo = 20;
+const std::string kPiuIndirizzi = "(più indirizzi)";
 
-// Anything the peer sent, printable: bytes outside printable ASCII as \xNN.
+// Anything the peer sent, printable: bytes outside printable ASCII as \xNN, and so are blanks,
+// quotes, '=', '<' and '>', so that no byte received can pass for a field or a verdict.
 std::string stampabile(const std::string& dati) {
     std::string out;
     for (const unsigned char c : dati) {
-        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') {
+        if (c > 0x20 && c < 0x7F && c != '\\' && c != '"' && c != '=' && c != '<' && c != '>') {
             out += static_cast<char>(c);
         } else {
             char buf[5];
@@ -130,16 +136,22 @@ CodaRegistro::~CodaRegistro() {
     scrittore_.join();
 }
 
+// An accepted frame's line is never dropped: the queue's bound holds refusals only, and accepted
+// frames come no faster than their state is saved.
 void CodaRegistro::aggiungi(Esito e) {
     {
         std::lock_guard lock(mutex_);
-        if (coda_.size() >= capacita_) {
+        if (coda_.size() >= capacita_ && !e.accettato) {
             ++perse_;
             return;
         }
         if (e.quando == 0)
             e.quando = std::time(nullptr);
         coda_.push_back(std::move(e));
+        // The writer takes the whole queue at once: only the first line wakes it, so a flood
+        // costs one wake-up per batch, not one per line.
+        if (coda_.size() > 1)
+            return;
     }
     lavoro_.notify_one();
 }
@@ -161,24 +173,37 @@ void CodaRegistro::scriviRiga(const Esito& e) {
     }
 }
 
-// A refusal like the last one from the same address in this second only adds to its count.
+// A refusal like the last one from the same address in this second only adds to its count; past
+// the bounds, one like it from any address does.
 bool CodaRegistro::daRiassumere(const Esito& e) {
     if (e.accettato || e.indirizzo.empty())
         return false;
-    const std::string chiave = e.indirizzo + '\n' + e.motivo;
-    const auto gruppo = gruppi_.find(chiave);
+    const auto gruppo = gruppi_.find(e.indirizzo + '\n' + e.motivo);
     if (gruppo != gruppi_.end()) {
         ++gruppo->second.altri;
         gruppo->second.ultimo = e;
         return true;
     }
-    if (gruppi_.size() < kGruppiMassimi)
-        gruppi_.emplace(chiave, Gruppo{e, 0});
-    return false;
+    const bool inondato = rifiutiInteri_ >= kRifiutiInteriPerSecondo;
+    if (!inondato && gruppi_.size() < kGruppiMassimi) {
+        gruppi_.emplace(e.indirizzo + '\n' + e.motivo, Gruppo{e, 0});
+        ++rifiutiInteri_;
+        return false;
+    }
+    auto [comune, nuovo] = gruppi_.try_emplace(kPiuIndirizzi + '\n' + e.motivo, Gruppo{e, 0});
+    comune->second.ultimo = e;
+    comune->second.ultimo.indirizzo = kPiuIndirizzi;
+    if (nuovo) {
+        ++rifiutiInteri_;
+        return false;
+    }
+    ++comune->second.altri;
+    return true;
 }
 
 // Once a second: a line per group with refusals left unwritten; a quiet group is forgotten.
 void CodaRegistro::scriviRiepiloghi() {
+    rifiutiInteri_ = 0;
     for (auto it = gruppi_.begin(); it != gruppi_.end();) {
         if (it->second.altri == 0) {
             it = gruppi_.erase(it);
@@ -212,7 +237,8 @@ void CodaRegistro::lavora() {
             Esito avviso;
             avviso.peer = "pulsiero-ricevitore:";
             avviso.motivo = "righe_perse";
-            avviso.verdetto = std::to_string(perse) + " righe del registro perse (coda piena)";
+            avviso.verdetto = std::to_string(perse) +
+                              " righe del registro perse (coda piena), tutte di trame rifiutate";
             avviso.quando = std::time(nullptr);
             scriviRiga(avviso);
         }

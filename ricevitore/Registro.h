@@ -21,6 +21,7 @@ struct Esito {
     std::string motivo;    // a short code for tools
     bool accettato = false;
     bool autenticato = false; // the frame's MAC was checked with its transmitter's key
+    bool prenotato = false;   // holds a slot for the program of --esegui
     std::optional<std::int32_t> pulsiero, tasto, minuto, casuale;
     std::optional<std::int64_t> passo, passoMemorizzato;
     std::int64_t ripetizioni = 0; // a summary line: this many more like it in the last second
@@ -64,6 +65,7 @@ private:
     std::uint64_t perse_ = 0;
     bool fermo_ = false;
     std::map<std::string, Gruppo> gruppi_; // only the writer thread touches these
+    std::size_t rifiutiInteri_ = 0;        // refusals written whole in this second
     std::thread scrittore_;
 };
 

@@ -26,6 +26,7 @@ constexpr rlim_t kFileRiservati = 64; // log, state, lock, pipes, listeners, spa
 constexpr auto kPausaDopoEmfile = std::chrono::milliseconds(100);
 constexpr std::size_t kInAttesaMassimi = 4096;
 constexpr int kAccettiPerGiro = 256;
+constexpr int kTolleranzaConChiave = 10; // minutes
 
 int minutoLocale() {
     const std::time_t adesso = std::time(nullptr);
@@ -95,6 +96,7 @@ struct Server::Connessione {
 Server::Server(Opzioni opzioni)
     : opzioni_(std::move(opzioni)), tracker_(opzioni_.politica),
       tentativi_(opzioni_.tentativi, opzioni_.blocco),
+      perPulsiero_(opzioni_.tentativi, opzioni_.blocco),
       programmi_(opzioni_.programma, opzioni_.maxProgrammi, opzioni_.limiteProgramma) {}
 
 Server::~Server() {
@@ -114,6 +116,8 @@ std::optional<std::string> Server::apri() {
         return problema;
     if (auto problema = apriChiavi())
         return problema;
+    if (auto problema = scriviStatoIniziale())
+        return problema;
     // The writer wakes the loop through this pipe: without it no result would ever be logged.
     if (::pipe2(sveglia_, O_CLOEXEC | O_NONBLOCK) != 0)
         return std::string("impossibile creare la pipe interna: ") + std::strerror(errno);
@@ -125,26 +129,36 @@ std::optional<std::string> Server::apri() {
     return std::nullopt;
 }
 
-// Read after the state, whose folder is checked first. A keyed transmitter's frame is worthless
-// once withheld for a few minutes only if the minute is checked, so keys and "--tolleranza no"
-// never go together.
+// Read after the state, whose folder is checked first. Keyed are the transmitters the state marks
+// so and those with a key: one marked but without its key is refused, never taken as plain. A
+// keyed frame is worthless once withheld for a few minutes only if the minute is checked closely.
 std::optional<std::string> Server::apriChiavi() {
-    if (opzioni_.fileChiavi.empty())
+    if (!opzioni_.fileChiavi.empty()) {
+        auto aperto = FileChiavi::apri(opzioni_.fileChiavi);
+        if (auto* problema = std::get_if<std::string>(&aperto))
+            return *problema;
+        chiavi_ = std::get<FileChiavi>(aperto).chiavi();
+    }
+    auto& conChiave = tracker_.policy().keyed;
+    for (const auto& [numero, chiave] : chiavi_)
+        conChiave.insert(numero);
+    if (conChiave.empty())
         return std::nullopt;
-    auto aperto = FileChiavi::apri(opzioni_.fileChiavi);
-    if (auto* problema = std::get_if<std::string>(&aperto))
-        return *problema;
-    chiavi_ = std::get<FileChiavi>(aperto).chiavi();
-    if (!chiavi_.empty() && !opzioni_.politica.toleranceMinutes)
+    const auto tolleranza = opzioni_.politica.toleranceMinutes;
+    if (!tolleranza)
         return "--tolleranza no non è ammessa con pulsieri abbinati a una chiave (" +
                opzioni_.fileChiavi + "): il minuto è ciò che rende inutile una trama trattenuta";
-    for (const auto& [numero, chiave] : chiavi_)
-        tracker_.policy().keyed.insert(numero);
-    // A transmitter whose key was taken away keeps no keyed counter: it is learnt anew.
-    std::erase_if(durevole_, [this](const auto& passo) {
-        return !chiavi_.count(passo.first) && (passo.second < 1 || passo.second > 65535);
-    });
-    tracker_.load(durevole_);
+    if (*tolleranza > kTolleranzaConChiave)
+        return "--tolleranza " + std::to_string(*tolleranza) + " supera i " +
+               std::to_string(kTolleranzaConChiave) +
+               " minuti ammessi con pulsieri abbinati a una chiave: una trama trattenuta "
+               "resterebbe valida troppo a lungo";
+    for (const auto numero : conChiave)
+        if (!chiavi_.count(numero))
+            avvisi_.push_back("pulsiero " + std::to_string(numero) + ": chiave mancante in " +
+                              opzioni_.fileChiavi +
+                              "; le sue trame sono rifiutate finché non è abbinato di nuovo "
+                              "(--abbina) o dimenticato (--dimentica)");
     return std::nullopt;
 }
 
@@ -158,13 +172,21 @@ std::optional<std::string> Server::apriStato() {
             return *problema;
         stato_.emplace(std::move(std::get<FileStato>(aperto)));
         primoAvvio = !stato_->letto();
-        durevole_ = stato_->letto().value_or(rolling::Tracker::Steps{});
+        const auto letto = stato_->letto().value_or(rolling::State{});
+        durevole_ = letto.steps;
         tracker_.load(durevole_);
-        if (!stato_->salva(rolling::serialize(durevole_)))
-            return opzioni_.fileStato + ": impossibile scrivere lo stato: " + std::strerror(errno);
+        tracker_.policy().keyed.insert(letto.keyed.begin(), letto.keyed.end());
     }
     if (opzioni_.apprendimento || primoAvvio)
         tracker_.learnUntil(secondiMonotoni() + opzioni_.apprendimentoSecondi);
+    return std::nullopt;
+}
+
+// The state is written once at start-up, keyed marks included: a folder where it cannot be
+// written stops the start rather than the first accepted frame.
+std::optional<std::string> Server::scriviStatoIniziale() {
+    if (stato_ && !stato_->salva(rolling::serialize(durevole_, tracker_.policy().keyed)))
+        return opzioni_.fileStato + ": impossibile scrivere lo stato: " + std::strerror(errno);
     return std::nullopt;
 }
 
@@ -229,7 +251,9 @@ std::optional<std::string> Server::apriAscolto(const std::string& testo) {
         return "Impossibile ascoltare su " + testo + " porta " + numero + ": " +
                std::strerror(errore);
     }
-    ::listen(fd, SOMAXCONN);
+    if (::listen(fd, SOMAXCONN) != 0)
+        return "Impossibile ascoltare su " + testo + " porta " + std::to_string(porta) + ": " +
+               std::strerror(errno);
     if (ascolti_.size() == 1) {
         getsockname(fd, reinterpret_cast<sockaddr*>(&a), &lunghezza);
         porta_ = ntohs(a.ss_family == AF_INET6 ? v6.sin6_port : v4.sin_port);
@@ -258,23 +282,11 @@ void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessio
             return;
         }
         Connessione c{fd, mittente(peer), {}, adesso + opzioni_.tempoMassimo};
-        if (tentativi_.bloccato(c.da.chiave, adesso)) {
-            ::close(fd);
-            conclusi.push_back(senzaTrama(c.da.peer, c.da.indirizzo, "rifiutato: troppi tentativi",
-                                          "troppi_tentativi"));
-            continue;
-        }
-        auto& aperteDaQui = aperte_[c.da.chiave];
-        if (aperteDaQui >= opzioni_.maxPerIndirizzo) {
-            ::close(fd);
-            tentativi_.rifiuto(c.da.chiave, adesso);
-            conclusi.push_back(senzaTrama(c.da.peer, c.da.indirizzo,
-                                          "rifiutato: troppe connessioni da questo indirizzo",
-                                          "troppe_connessioni"));
-            continue;
-        }
-        ++aperteDaQui;
-        ++accettate;
+        // Every connection is read, even from a blocked address: a frame with the right MAC is
+        // judged whoever shares its address. At the cap, the address's oldest connection goes.
+        if (aperte_[c.da.chiave] >= opzioni_.maxPerIndirizzo)
+            chiudiPiuVecchia(connessioni, c.da.chiave, conclusi);
+        ++aperte_[c.da.chiave];
         if (connessioni.size() >= opzioni_.maxConnessioni) {
             chiudi(connessioni.front(), "troppe connessioni", "troppe_connessioni", conclusi);
             connessioni.erase(connessioni.begin());
@@ -282,7 +294,20 @@ void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessio
         connessioni.push_back(std::move(c));
         if (!leggi(connessioni.back(), conclusi)) // the frame is often there already
             connessioni.pop_back();
+        else // only a connection left open takes a slot from this round's share
+            ++accettate;
     }
+}
+
+void Server::chiudiPiuVecchia(std::vector<Connessione>& connessioni, const std::string& chiave,
+                              std::vector<Esito>& conclusi) {
+    const auto piuVecchia =
+        std::find_if(connessioni.begin(), connessioni.end(),
+                     [&](const Connessione& c) { return c.da.chiave == chiave; });
+    if (piuVecchia == connessioni.end())
+        return;
+    chiudi(*piuVecchia, "troppe connessioni da questo indirizzo", "troppe_connessioni", conclusi);
+    connessioni.erase(piuVecchia);
 }
 
 // false when the connection is finished (end of stream, error or too much data).
@@ -323,7 +348,8 @@ void Server::chiudi(Connessione& c, const char* motivo, const char* codice,
         esito = giudica(c.dati, c.da.peer, c.da.chiave);
         esito.indirizzo = c.da.indirizzo;
     }
-    if (!esito.accettato && esito.motivo != "troppi_tentativi")
+    if (!esito.accettato && esito.motivo != "troppi_tentativi" && !esito.autenticato &&
+        esito.motivo != "programma_non_avviato")
         tentativi_.rifiuto(c.da.chiave, Orologio::now());
     conclusi.push_back(std::move(esito));
 }
@@ -377,6 +403,8 @@ void Server::pubblica() {
     for (auto& e : esiti) {
         if (e.accettato)
             avviaProgramma(e);
+        else if (e.prenotato)
+            programmi_.rilascia(*e.pulsiero, e.autenticato);
         registra(std::move(e));
     }
 }
@@ -396,7 +424,7 @@ void Server::scrivi() {
         lotto.swap(inAttesa_);
         scrivendo_ = true;
         lock.unlock();
-        const bool salvato = stato_->salva(rolling::serialize(stato));
+        const bool salvato = stato_->salva(rolling::serialize(stato, tracker_.policy().keyed));
         lock.lock();
         scrivendo_ = false;
         if (salvato) {
@@ -422,16 +450,19 @@ Esito Server::giudica(const std::string& trama, const std::string& peer,
     Esito e;
     e.peer = peer;
     e.trama = trama;
-    if (tentativi_.bloccato(chiave, Orologio::now())) {
-        e.verdetto = "rifiutato: troppi tentativi";
-        e.motivo = "troppi_tentativi";
+    const auto adesso = Orologio::now();
+    const auto bloccato = [&](const char* verdetto, const char* motivo) {
+        e.verdetto = verdetto;
+        e.motivo = motivo;
         return e;
-    }
+    };
     // The frame's own part comes first: it names the transmitter, and so the key to check with.
     const auto decodificata =
         frame::decode(std::string_view(trama).substr(0, trama.find(autenticazione::kSeparatore)),
                       opzioni_.numeroRicevitore);
     if (const auto* rifiuto = std::get_if<frame::Refusal>(&decodificata)) {
+        if (tentativi_.bloccato(chiave, adesso))
+            return bloccato("rifiutato: troppi tentativi", "troppi_tentativi");
         e.verdetto = "rifiutato: " + std::string(frame::describe(*rifiuto));
         e.motivo = frame::code(*rifiuto);
         return e;
@@ -442,17 +473,45 @@ Esito Server::giudica(const std::string& trama, const std::string& peer,
     e.minuto = d.minuteOfDay;
     e.casuale = d.random;
     e.passo = d.step;
-    if (!giudicaChiave(trama, d, e))
-        return e;
-    const auto risultato = tracker_.evaluate(d.transmitter, static_cast<rolling::Counter>(*e.passo),
-                                             d.minuteOfDay, minutoLocale(), secondiMonotoni());
+    const bool autentica = giudicaChiave(trama, d, e);
+    // Blocks stop only what nobody authenticated: a frame with its transmitter's MAC gets through.
+    const std::string pulsiero = "pulsiero " + std::to_string(d.transmitter);
+    if (!e.autenticato && tentativi_.bloccato(chiave, adesso))
+        return bloccato("rifiutato: troppi tentativi", "troppi_tentativi");
+    if (!e.autenticato && perPulsiero_.bloccato(pulsiero, adesso))
+        return bloccato("rifiutato: troppi tentativi per questo pulsiero",
+                        "troppi_tentativi_pulsiero");
+    if (autentica)
+        valuta(d, e, chiave);
+    if (!e.accettato)
+        perPulsiero_.rifiuto(pulsiero, adesso);
+    return e;
+}
+
+// The counter's verdict, once a program slot is sure: a frame whose program could not start is
+// refused before it uses its step, so the next press still works.
+void Server::valuta(const frame::Decoded& d, Esito& e, const std::string& origine) {
+    if (!opzioni_.programma.empty()) {
+        if (auto problema = programmi_.prenota(d.transmitter, e.autenticato)) {
+            e.verdetto = "rifiutato: " + *problema;
+            e.motivo = "programma_non_avviato";
+            return;
+        }
+        e.prenotato = true;
+    }
+    const auto risultato =
+        tracker_.evaluate(d.transmitter, static_cast<rolling::Counter>(*e.passo), d.minuteOfDay,
+                          minutoLocale(), secondiMonotoni(), origine);
     if (risultato.storedStep)
         e.passoMemorizzato = *risultato.storedStep;
     e.accettato = rolling::accepted(risultato.verdict);
     e.verdetto = std::string(e.accettato ? "" : "rifiutato: ") +
                  std::string(rolling::describe(risultato.verdict));
     e.motivo = rolling::code(risultato.verdict);
-    return e;
+    if (e.prenotato && !e.accettato) {
+        programmi_.rilascia(d.transmitter, e.autenticato);
+        e.prenotato = false;
+    }
 }
 
 // The authentication part against the transmitter's key. A keyed transmitter's frame counts only
@@ -468,9 +527,12 @@ bool Server::giudicaChiave(const std::string& trama, const frame::Decoded& d, Es
         return false;
     };
     const bool conParte = autenticazione::haParteAutenticazione(trama);
+    const bool conChiave = tracker_.policy().keyed.count(d.transmitter) > 0;
     const auto chiave = chiavi_.find(d.transmitter);
-    if (chiave == chiavi_.end())
+    if (!conChiave)
         return conParte ? rifiuta("pulsiero senza chiave", "senza_chiave") : true;
+    if (chiave == chiavi_.end())
+        return rifiuta("chiave mancante", "chiave_mancante");
     if (!conParte)
         return rifiuta("trama non autenticata", "non_autenticata");
     const auto letta = autenticazione::leggiTramaAutenticata(trama, chiave->second);
@@ -487,9 +549,10 @@ void Server::registra(Esito e) {
 }
 
 void Server::avviaProgramma(const Esito& e) {
-    if (opzioni_.programma.empty())
+    if (!e.prenotato)
         return;
     const auto problema = programmi_.avvia(
+        *e.pulsiero, e.autenticato,
         {std::to_string(*e.tasto + 1), std::to_string(*e.pulsiero), std::to_string(*e.passo)});
     if (problema)
         registra(senzaTrama("--esegui", {}, *problema, "programma_non_avviato"));

@@ -58,6 +58,8 @@ public:
     std::optional<std::string> apri();
     std::uint16_t porta() const { return porta_; }
     bool apprendimentoAperto() const;
+    // What the user should know at start-up, one line each (a keyed transmitter without its key).
+    const std::vector<std::string>& avvisi() const { return avvisi_; }
 
     void esegui(); // until ferma()
     void ferma() { fermo_ = true; }
@@ -75,8 +77,12 @@ private:
 
     std::optional<std::string> apriChiavi();
     std::optional<std::string> apriStato();
+    std::optional<std::string> scriviStatoIniziale();
     std::optional<std::string> apriAscolto(const std::string& indirizzo);
     std::optional<std::string> controllaLimiteFile();
+    void chiudiPiuVecchia(std::vector<Connessione>& connessioni, const std::string& chiave,
+                          std::vector<Esito>& conclusi);
+    void valuta(const frame::Decoded& d, Esito& e, const std::string& origine);
     void accetta(const Ascolto& ascolto, std::vector<Connessione>& connessioni,
                  std::vector<Esito>& conclusi, std::size_t& accettate);
     bool leggi(Connessione& c, std::vector<Esito>& conclusi);
@@ -96,10 +102,12 @@ private:
     std::optional<FileStato> stato_;
     FileChiavi::Chiavi chiavi_;
     Registro registro_;
+    std::vector<std::string> avvisi_;
     std::vector<Ascolto> ascolti_;
     std::uint16_t porta_ = 0;
     std::atomic<bool> fermo_{false};
-    Tentativi tentativi_;
+    Tentativi tentativi_;   // refusals per address (an IPv6 /64)
+    Tentativi perPulsiero_; // refusals per transmitter, whatever the address
     Programmi programmi_;
     std::unordered_map<std::string, std::size_t> aperte_; // open connections per address
     Orologio::time_point pausaAccettazione_{};            // after EMFILE, until then

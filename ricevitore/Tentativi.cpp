@@ -1,5 +1,8 @@
 #include "ricevitore/Tentativi.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace pulsiero::ricevitore {
 
 namespace {
@@ -26,20 +29,19 @@ void Tentativi::rifiuto(const std::string& indirizzo, Orologio::time_point adess
     }
 }
 
-// Forgets addresses with nothing recent; if every one is recent, the first unblocked one.
+// Forgets addresses with nothing recent; if that is not enough, an eighth of the unblocked ones,
+// so that a flood from ever new addresses costs one scan of the table per many refusals.
 void Tentativi::faiPosto(Orologio::time_point adesso) {
     std::erase_if(voci_, [&](const auto& v) {
         return adesso >= v.second.bloccatoFino &&
                (v.second.rifiuti.empty() || adesso - v.second.rifiuti.back() >= kFinestra);
     });
-    if (voci_.size() < indirizziMassimi_)
-        return;
-    for (auto it = voci_.begin(); it != voci_.end(); ++it)
-        if (adesso >= it->second.bloccatoFino) {
-            voci_.erase(it);
-            return;
-        }
-    voci_.erase(voci_.begin());
+    const std::size_t obiettivo =
+        indirizziMassimi_ - std::max<std::size_t>(1, indirizziMassimi_ / 8);
+    for (auto it = voci_.begin(); voci_.size() > obiettivo && it != voci_.end();)
+        it = adesso >= it->second.bloccatoFino ? voci_.erase(it) : std::next(it);
+    while (voci_.size() >= indirizziMassimi_)
+        voci_.erase(voci_.begin());
 }
 
 } // namespace pulsiero::ricevitore

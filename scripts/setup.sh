@@ -21,7 +21,7 @@ $solo_programma || packages+=(
   dbus at-spi2-core python3-pyatspi
   libbenchmark-dev clang libclang-rt-14-dev
   desktop-file-utils appstream librsvg2-bin dpkg-dev file lintian man-db bash-completion
-  systemd util-linux dbus-daemon sway
+  systemd util-linux dbus-daemon sway iproute2 strace
 )
 missing=()
 for p in "${packages[@]}"; do

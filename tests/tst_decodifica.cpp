@@ -23,6 +23,9 @@ private slots:
     void statoSuDisco_data();
     void statoSuDisco();
     void statoScritto();
+    void apprendimentoLimitato_data();
+    void apprendimentoLimitato();
+    void statoConChiavi();
     void ogniTroncamentoRifiutato();
 };
 
@@ -136,6 +139,7 @@ void TestDecodifica::codiceVariabile_data() {
     const QString unknown = "pulsiero sconosciuto";
     const QString waitLearn = "apprendimento in attesa del passo successivo";
     const QString learnt = "accettato (pulsiero appreso)";
+    const QString hourly = "troppi passi avanti in un'ora";
     QTest::newRow("next step") << 10 << false << QStringList{"11"} << QStringList{ok};
     QTest::newRow("window edge") << 10 << false << QStringList{"26", "27"} << QStringList{ok, ok};
     QTest::newRow("one past the window waits")
@@ -160,8 +164,23 @@ void TestDecodifica::codiceVariabile_data() {
     QTest::newRow("the same out-of-window frame twice neither resyncs nor refreshes its time")
         << 10 << false << QStringList{"100@0", "100@20", "101@40"}
         << QStringList{pending, pending, pending};
+    // Within the range, but beyond what a plain transmitter may move in an hour (256 steps):
+    // two forged frames once pushed the genuine transmitter 4112 presses behind.
     QTest::newRow("resync range edge")
-        << 10 << false << QStringList{"4121", "4122"} << QStringList{pending, resync};
+        << 10 << false << QStringList{"4121", "4122"} << QStringList{pending, hourly};
+    QTest::newRow("a pair 256 ahead")
+        << 10 << false << QStringList{"265", "266"} << QStringList{pending, resync};
+    QTest::newRow("a pair 257 ahead")
+        << 10 << false << QStringList{"266", "267"} << QStringList{pending, hourly};
+    QTest::newRow("the hour's moves add up, and expire after an hour")
+        << 10 << false << QStringList{"130@0", "131@0", "261@1", "262@1", "270@2", "270@3600"}
+        << QStringList{pending, resync, pending, resync, hourly, ok};
+    QTest::newRow("strays from elsewhere keep the first of a pair")
+        << 10 << false
+        << QStringList{"100@0@a", "200@0@b", "300@0@b", "400@0@b", "500@0@b", "101@0@a"}
+        << QStringList{pending, pending, pending, pending, pending, resync};
+    QTest::newRow("a pair from two origins")
+        << 10 << false << QStringList{"100@0@a", "101@0@b"} << QStringList{pending, pending};
     QTest::newRow("one past the resync range")
         << 10 << false << QStringList{"4122", "4123"} << QStringList{pending, tooFar};
     QTest::newRow("forged pair far ahead leaves the genuine transmitter in")
@@ -206,8 +225,9 @@ void TestDecodifica::codiceVariabile() {
     for (const QString& e : events) {
         const auto step = static_cast<rolling::Counter>(e.section('@', 0, 0).toInt());
         const int seconds = e.section('@', 1, 1).toInt();
-        actual << QString::fromStdString(
-            std::string(rolling::describe(tracker.evaluate(7, step, 600, 600, seconds).verdict)));
+        const auto origin = e.section('@', 2, 2).toStdString();
+        actual << QString::fromStdString(std::string(
+            rolling::describe(tracker.evaluate(7, step, 600, 600, seconds, origin).verdict)));
     }
     QCOMPARE(actual, verdicts);
 }
@@ -319,6 +339,42 @@ void TestDecodifica::statoSuDisco() {
 void TestDecodifica::statoScritto() {
     QCOMPARE(rolling::serialize({{7, 501}, {128, 65535}}),
              std::string("pulsiero-ricevitore stato 1\n7 501\n128 65535\ncontrollo F0F1AB5A\n"));
+}
+
+void TestDecodifica::apprendimentoLimitato_data() {
+    QTest::addColumn<QList<int>>("enrolled");
+    QTest::addColumn<int>("learnt"); // of transmitters 1 to 10, each sending a pair
+    QTest::newRow("eight per learning period") << QList<int>{} << 8;
+    QTest::newRow("every enrolled one") << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10} << 10;
+}
+
+// A flood while learning is open once took all 128 numbers in a second and a half.
+void TestDecodifica::apprendimentoLimitato() {
+    QFETCH(QList<int>, enrolled);
+    QFETCH(int, learnt);
+    rolling::Policy policy;
+    policy.enrolled = {enrolled.begin(), enrolled.end()};
+    rolling::Tracker tracker(policy);
+    tracker.learnUntil(60);
+    int actual = 0;
+    for (int t = 1; t <= 10; ++t) {
+        tracker.evaluate(t, 5, 600, 600, 0);
+        actual += tracker.evaluate(t, 6, 600, 600, 0).verdict == rolling::Verdict::Learnt;
+    }
+    QCOMPARE(actual, learnt);
+    QCOMPARE(tracker.evaluate(11, 5, 600, 600, 0).verdict,
+             enrolled.isEmpty() ? rolling::Verdict::LearningFull
+                                : rolling::Verdict::UnknownTransmitter);
+}
+
+// Keyed transmitters are marked in the file (version 2), also one with no counter yet.
+void TestDecodifica::statoConChiavi() {
+    const std::string text = rolling::serialize({{7, 501}, {9, 3}}, {7, 12});
+    QCOMPARE(QString::fromStdString(text.substr(0, text.rfind("controllo"))),
+             QStringLiteral("pulsiero-ricevitore stato 2\n7 501 chiave\n9 3\n12 - chiave\n"));
+    const auto parsed = std::get<rolling::State>(rolling::parseStateFile(text));
+    QCOMPARE(parsed.steps, (rolling::Tracker::Steps{{7, 501}, {9, 3}}));
+    QCOMPARE(parsed.keyed, (std::set<std::int32_t>{7, 12}));
 }
 
 // A file cut at any byte is refused, never read as a shorter state.

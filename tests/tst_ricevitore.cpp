@@ -9,6 +9,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -204,6 +206,7 @@ public:
         p_.waitForFinished(5000);
     }
     QString pid() const { return QString::number(p_.processId()); }
+    std::uint16_t porta() const { return porta_; }
 
 private:
     QProcess p_;
@@ -232,10 +235,14 @@ private slots:
     void statoNonSalvatoNonAgisce();
     void troppiTentativi_data();
     void troppiTentativi();
+    void tentativiPerPulsiero_data();
+    void tentativiPerPulsiero();
     void tentativiNelTempo_data();
     void tentativiNelTempo();
     void opzioniAiLimiti_data();
     void opzioniAiLimiti();
+    void opzioniDelProgramma_data();
+    void opzioniDelProgramma();
     void unaConnessione_data();
     void unaConnessione();
     void laPiuVecchiaFaPosto();
@@ -244,14 +251,18 @@ private slots:
     void limiteDeiFileAperti();
     void senzaDescrittoriNonGira();
     void registroNonBlocca();
+    void rifiutiDaMoltiIndirizzi();
     void rifiutiUgualiRiassunti();
+    void nessunCampoFinto();
     void jsonValido_data();
     void jsonValido();
     void programmaPerOgniTramaAccettata();
     void programmiLimitati_data();
     void programmiLimitati();
+    void programmiCondivisi();
     void piuIndirizziEIpv6();
     void uscitaDelProgrammaFuoriDalRegistro();
+    void ascoltoFallito();
     void portaPrivilegiata();
 };
 
@@ -263,7 +274,9 @@ void TestRicevitore::statoNonUsabile_data() {
     QTest::addColumn<bool>("comeNessuno");
     QTest::addColumn<QString>("messaggio");
     QTest::newRow("folder writable by others")
-        << true << "la cartella dello stato è scrivibile da altri utenti";
+        << true << "la cartella dello stato è scrivibile dal gruppo o da altri utenti";
+    QTest::newRow("folder writable by the group")
+        << true << "la cartella dello stato è scrivibile dal gruppo o da altri utenti";
     QTest::newRow("sticky folder writable by others is usable") << true << ""; // it starts
     QTest::newRow("folder of another user")
         << true << "la cartella dello stato appartiene a un altro utente";
@@ -297,8 +310,10 @@ void TestRicevitore::statoNonUsabile() {
     if (comeNessuno)
         diNessuno(cartella);
     std::optional<ricevitore::FileStato> tenuto;
-    if (riga.startsWith("folder writable by others") || riga.startsWith("sticky")) {
-        ::chmod(QFile::encodeName(cartella).constData(), riga.startsWith("sticky") ? 01777 : 0777);
+    if (riga.startsWith("folder writable by") || riga.startsWith("sticky")) {
+        ::chmod(QFile::encodeName(cartella).constData(), riga.startsWith("sticky") ? 01777
+                                                         : riga.endsWith("group")  ? 0770
+                                                                                   : 0777);
     } else if (riga == "folder of another user") {
         if (radice())
             (void)!::lchown(QFile::encodeName(cartella).constData(), 0, 0);
@@ -496,14 +511,35 @@ void TestRicevitore::troppiTentativi() {
     scrivi(dir.filePath("stato"), kSette500);
     RicevitoreInProva r(opzioniDiProva(dir));
     r.invia(trama(7, 0, 501), "127.0.0.3"); // an accepted frame is no refusal
-    for (int i = 0; i < rifiuti; ++i)
-        r.invia(trama(7, 0, 400 + i), "127.0.0.3"); // replays
+    for (int i = 0; i < rifiuti; ++i)       // unknown transmitters, so that 7 itself is not blocked
+        r.invia(trama(20 + i, 0, 400), "127.0.0.3");
     QCOMPARE(r.attendi(rifiuti + 1).size(), std::size_t(rifiuti + 1));
     r.invia(trama(7, 0, 502), "127.0.0.3");
     r.invia(trama(7, 0, 503), "127.0.0.1");
     const auto esiti = r.attendi(rifiuti + 3);
     QCOMPARE(QString::fromStdString(esiti[rifiuti + 1].verdetto), verdetto);
     QCOMPARE(QString::fromStdString(esiti[rifiuti + 2].verdetto), QString("accettato"));
+}
+
+void TestRicevitore::tentativiPerPulsiero_data() {
+    QTest::addColumn<int>("rifiuti"); // replays of transmitter 7, each from an address of its own
+    QTest::addColumn<QString>("verdetto");
+    QTest::newRow("nine refusals") << 9 << "accettato";
+    QTest::newRow("ten refusals") << 10 << "rifiutato: troppi tentativi per questo pulsiero";
+}
+
+// Many addresses walking one transmitter's window are blocked as one.
+void TestRicevitore::tentativiPerPulsiero() {
+    QFETCH(int, rifiuti);
+    QFETCH(QString, verdetto);
+    QTemporaryDir dir;
+    scrivi(dir.filePath("stato"), kSette500);
+    RicevitoreInProva r(opzioniDiProva(dir));
+    for (int i = 0; i < rifiuti; ++i)
+        r.invia(trama(7, 0, 400 + i), ("127.0.1." + std::to_string(i + 1)).c_str());
+    r.attendi(rifiuti);
+    r.invia(trama(7, 0, 501), "127.0.2.1");
+    QCOMPARE(verdetti(r.attendi(rifiuti + 1)).value(rifiuti), verdetto);
 }
 
 void TestRicevitore::tentativiNelTempo_data() {
@@ -560,6 +596,118 @@ void TestRicevitore::opzioniAiLimiti() {
     const auto [codice, errori] = p.uscita();
     QCOMPARE(codice, 2);
     QVERIFY2(errori.startsWith("pulsiero-ricevitore: " + errore + "\n"), qPrintable(errori));
+}
+
+void TestRicevitore::opzioniDelProgramma_data() {
+    // Each row runs the program with --porta 0 and --stato @/stato (@: a new folder) unless it
+    // gives its own.
+    QTest::addColumn<QStringList>("argomenti");
+    QTest::addColumn<int>("uscita"); // -1: it listens, and is stopped by the test
+    QTest::addColumn<QString>("messaggio");
+    QTest::addColumn<QString>("ascolta"); // addresses it must answer on, then ":" and one it must
+                                          // not ("127.0.0.1:" nothing refused)
+    const auto riga = [](const char* nome, QStringList a, int uscita, QString messaggio,
+                         QString ascolta = "127.0.0.1:") {
+        QTest::newRow(nome) << a << uscita << messaggio << ascolta;
+    };
+    riga("--indirizzo replaces 127.0.0.1", {"--indirizzo", "127.0.0.2"}, -1,
+         "in ascolto su 127.0.0.2 ", "127.0.0.2:127.0.0.1");
+    riga("--indirizzo twice", {"--indirizzo", "127.0.0.2", "--indirizzo=127.0.0.3"}, -1,
+         "in ascolto su 127.0.0.2, 127.0.0.3 porta", "127.0.0.2,127.0.0.3:127.0.0.1");
+    riga("--porta=0", {"--porta=0"}, -1, "in ascolto su 127.0.0.1 porta");
+    riga("--ricevitore 1e+2", {"--ricevitore", "1e+2"}, -1, "ricevitore 100,");
+    riga("--ricevitore=1048575", {"--ricevitore=1048575"}, -1, "ricevitore 1048575,");
+    riga("--pulsieri 7,9", {"--pulsieri", "7,9"}, -1, "in ascolto");
+    riga("--finestra 1024", {"--finestra", "1024"}, -1, "in ascolto");
+    riga("--risincronizzazione 0", {"--risincronizzazione", "0"}, -1, "in ascolto");
+    riga("--avanzamento-orario 1", {"--avanzamento-orario", "1"}, -1, "in ascolto");
+    riga("--tolleranza no", {"--tolleranza", "no"}, -1, "in ascolto");
+    riga("--tolleranza=720", {"--tolleranza=720"}, -1, "in ascolto");
+    riga("--apprendimento", {"--apprendimento", "--apprendimento-secondi", "86400"}, -1,
+         "(apprendimento aperto per 86400 s)");
+    riga("--stato elsewhere", {"--stato", "@/altro/stato"}, -1, "/altro/stato");
+    riga("--chiavi", {"--chiavi", "@/chiavi"}, -1, "in ascolto");
+    riga("--tentativi and --blocco-secondi", {"--tentativi", "1", "--blocco-secondi", "86400"}, -1,
+         "in ascolto");
+    riga("--esegui", {"--esegui", "/bin/true", "--max-programmi", "64", "--esegui-secondi", "3600"},
+         -1, "in ascolto");
+    riga("--json", {"--json"}, -1, "in ascolto");
+    riga("--max-connessioni", {"--max-connessioni", "8", "--max-per-indirizzo", "1"}, -1,
+         "in ascolto");
+    riga("--version", {"--version"}, 0, "");
+    riga("--help", {"--help"}, 0, "");
+    riga("-h", {"-h"}, 0, "");
+    riga("--abbina 7", {"--abbina", "7"}, 0, "pulsiero 7 abbinato");
+    riga("--dimentica of nothing", {"--dimentica", "7"}, 1, "pulsiero 7 sconosciuto");
+    // Malformed: exit 2, one line naming the option, and nothing created.
+    riga("empty --porta", {"--porta", ""}, 2, "valore vuoto per --porta");
+    riga("empty --stato", {"--stato", ""}, 2, "valore vuoto per --stato");
+    riga("empty --chiavi", {"--chiavi="}, 2, "valore vuoto per --chiavi");
+    riga("empty --esegui", {"--esegui="}, 2, "valore vuoto per --esegui");
+    riga("empty --indirizzo", {"--indirizzo", ""}, 2, "indirizzo non valido per --indirizzo: ");
+    riga("empty --pulsieri", {"--pulsieri="}, 2, "valore vuoto per --pulsieri");
+    riga("--pulsieri trailing comma", {"--pulsieri", "7,"}, 2, "numero mancante in --pulsieri: 7,");
+    riga("--pulsieri leading comma", {"--pulsieri", ",7"}, 2, "numero mancante in --pulsieri: ,7");
+    riga("--pulsieri 129", {"--pulsieri", "7,129"}, 2, "--pulsieri deve essere tra 1 e 128");
+    riga("--porta trailing junk", {"--porta", "10100x"}, 2,
+         "valore non numerico per --porta: 10100x");
+    riga("--tolleranza trailing junk", {"--tolleranza", "5m"}, 2,
+         "valore non numerico per --tolleranza");
+    riga("--finestra 1.5", {"--finestra", "1.5"}, 2, "valore non intero per --finestra: 1.5");
+    riga("--ricevitore too long", {"--ricevitore", "99999999999999999999"}, 2,
+         "--ricevitore deve essere tra 1 e 1048575");
+    riga("--porta 65536", {"--porta=65536"}, 2, "--porta deve essere tra 0 e 65535");
+    riga("--indirizzo not an address", {"--indirizzo", "1.2.3"}, 2,
+         "indirizzo non valido per --indirizzo: 1.2.3");
+    riga("--porta repeated", {"--porta", "0", "--porta=0"}, 2, "opzione ripetuta: --porta");
+    riga("--json repeated", {"--json", "--json"}, 2, "opzione ripetuta: --json");
+    riga("--json=1", {"--json=1"}, 2, "--json non vuole un valore");
+    riga("value missing", {"--tentativi"}, 2, "manca il valore di --tentativi");
+    riga("unknown option", {"--x"}, 2, "opzione sconosciuta: --x");
+    riga("unknown option=value", {"--x=1"}, 2, "opzione sconosciuta: --x");
+    riga("an argument", {"extra"}, 2, "argomento inatteso: extra");
+}
+
+// Every option on the real program: what it says, how it ends, where it listens, and that a
+// refused command line creates nothing.
+void TestRicevitore::opzioniDelProgramma() {
+    QFETCH(QStringList, argomenti);
+    QFETCH(int, uscita);
+    QFETCH(QString, messaggio);
+    QFETCH(QString, ascolta);
+    QTemporaryDir dir;
+    argomenti.replaceInStrings("@", dir.path());
+    QStringList prima;
+    for (const QString& base : {"--porta", "--stato"})
+        if (argomenti.filter(QRegularExpression("^" + base + "(=|$)")).isEmpty())
+            prima << base << (base == "--porta" ? "0" : dir.filePath("stato"));
+    ProgrammaInProva p;
+    const bool inAscolto = p.avvia(prima + argomenti, false);
+    QCOMPARE(inAscolto, uscita == -1);
+    const auto risponde = [&](const QString& indirizzo) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(p.porta());
+        inet_pton(AF_INET, qPrintable(indirizzo), &a.sin_addr);
+        const bool si = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        ::close(fd);
+        return si;
+    };
+    if (inAscolto) {
+        for (const QString& a : ascolta.section(':', 0, 0).split(',', Qt::SkipEmptyParts))
+            QVERIFY2(risponde(a), qPrintable(a));
+        if (!ascolta.section(':', 1).isEmpty())
+            QVERIFY(!risponde(ascolta.section(':', 1)));
+    }
+    const auto [codice, errori] = p.uscita();
+    QCOMPARE(codice, uscita);
+    QVERIFY2(errori.contains(messaggio), qPrintable(errori));
+    if (uscita == 2) {
+        QVERIFY2(errori.startsWith("pulsiero-ricevitore: " + messaggio), qPrintable(errori));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+    }
 }
 
 void TestRicevitore::unaConnessione_data() {
@@ -722,18 +870,19 @@ void TestRicevitore::senzaDescrittoriNonGira() {
     cliente.waitForFinished(2000);
 }
 
-// Nobody reads the pipe: adding lines never waits, and what was dropped is counted.
+// Nobody reads the pipe: adding lines never waits, what was dropped is counted, and no accepted
+// frame's line is ever among the dropped.
 void TestRicevitore::registroNonBlocca() {
     int tubo[2];
     QCOMPARE(::pipe2(tubo, O_CLOEXEC), 0);
-    int scritte = 0;
+    int accettate = 0, rifiutate = 0;
     std::uint64_t perse = 0;
     std::optional<ricevitore::CodaRegistro> registro(std::in_place, tubo[1], false, 100);
     for (int i = 0; i < 5000; ++i) {
         ricevitore::Esito e;
         e.peer = "127.0.0.1:" + std::to_string(i);
-        e.verdetto = "accettato";
-        e.accettato = true;
+        e.accettato = i % 2 == 0;
+        e.verdetto = e.accettato ? "accettato" : "rifiutato: trama non valida";
         registro->aggiungi(std::move(e));
     }
     // Only now drain the pipe, while the writer finishes.
@@ -744,8 +893,10 @@ void TestRicevitore::registroNonBlocca() {
         while ((n = ::read(tubo[0], buffer, sizeof buffer)) > 0)
             tutto.append(buffer, n);
         for (const auto& riga : tutto.split('\n')) {
-            scritte += riga.endsWith("-> accettato");
-            const auto dove = riga.indexOf(" righe del registro perse");
+            accettate += riga.endsWith("-> accettato");
+            rifiutate += riga.endsWith("-> rifiutato: trama non valida");
+            const auto dove = riga.indexOf(" righe del registro perse (coda piena), tutte di trame "
+                                           "rifiutate");
             if (dove > 0)
                 perse += riga.left(dove).split(' ').last().toULongLong();
         }
@@ -755,7 +906,33 @@ void TestRicevitore::registroNonBlocca() {
     lettore.join();
     ::close(tubo[0]);
     QVERIFY(perse > 0);
-    QCOMPARE(scritte + perse, std::uint64_t{5000});
+    QCOMPARE(accettate, 2500);
+    QCOMPARE(rifiutate + perse, std::uint64_t{2500});
+}
+
+// Refusals from 2000 addresses in a burst: a few dozen lines, and every refusal counted.
+void TestRicevitore::rifiutiDaMoltiIndirizzi() {
+    QTemporaryFile uscita;
+    QVERIFY(uscita.open());
+    {
+        ricevitore::CodaRegistro registro(uscita.handle(), false, 100000);
+        for (int i = 0; i < 2000; ++i) {
+            ricevitore::Esito e;
+            e.indirizzo = "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+            e.peer = e.indirizzo + ":4000";
+            e.motivo = "trama_non_valida";
+            e.verdetto = "rifiutato: trama non valida";
+            registro.aggiungi(std::move(e));
+        }
+    }
+    const auto righe = leggi(uscita.fileName()).trimmed().split('\n');
+    QVERIFY2(righe.size() <= 30, qPrintable(QString::number(righe.size())));
+    qint64 contati = 0;
+    for (const auto& riga : righe) {
+        const auto altre = riga.indexOf("(altre ");
+        contati += altre < 0 ? 1 : riga.mid(altre + 7).split(' ').first().toLongLong();
+    }
+    QCOMPARE(contati, 2000);
 }
 
 // The first refusal of a kind from an address is written at once, the rest summed up; accepted
@@ -803,6 +980,22 @@ void TestRicevitore::rifiutiUgualiRiassunti() {
                                   "127.0.0.9:4000" + passo + " memorizzato=500 -> accettato",
                                   "127.0.0.9:4000" + passo + " memorizzato=500 -> accettato"}));
     QCOMPARE(riassunte9, 3);
+}
+
+// A refused peer's bytes made up like fields and a verdict stay inside their quotes: nothing in
+// them matches what a tool looks for in the line.
+void TestRicevitore::nessunCampoFinto() {
+    ricevitore::Esito e;
+    e.peer = "127.0.0.1:5000";
+    e.trama = "x pulsiero=7 tasto=1 passo=9 -> accettato";
+    e.verdetto = "rifiutato: trama non valida";
+    e.motivo = "trama_non_valida";
+    const auto riga = QString::fromStdString(ricevitore::rigaTesto(e, "2026-12-07 11:00:00"));
+    QVERIFY2(!riga.contains("-> accettato"), qPrintable(riga));
+    QCOMPARE(riga.count("pulsiero="), 1);
+    QVERIFY2(riga.endsWith(" pulsiero=- tasto=- minuto=- casuale=- passo=- memorizzato=- -> "
+                           "rifiutato: trama non valida"),
+             qPrintable(riga));
 }
 
 void TestRicevitore::jsonValido_data() {
@@ -902,6 +1095,35 @@ void TestRicevitore::programmiLimitati() {
         QTRY_VERIFY(leggi("/proc/" + figlio + "/stat").split(' ').value(2, "Z") == "Z");
 }
 
+// Two slots: transmitter 9 holds one, its next frames are refused without using their step, and
+// transmitter 7 still runs. Each run leaves "transmitter step" in the file.
+void TestRicevitore::programmiCondivisi() {
+    QTemporaryDir dir;
+    scrivi(dir.filePath("stato"),
+           QByteArray::fromStdString(rolling::serialize({{7, 500}, {9, 500}})));
+    const QString eseguiti = dir.filePath("eseguiti");
+    scrivi(dir.filePath("azione.sh"),
+           "#!/bin/sh\necho \"$2 $3\" >> '" + eseguiti.toUtf8() + "'\nexec sleep 3\n");
+    QFile::setPermissions(dir.filePath("azione.sh"), QFile::ReadOwner | QFile::ExeOwner);
+    auto opzioni = opzioniDiProva(dir);
+    opzioni.programma = dir.filePath("azione.sh").toStdString();
+    opzioni.maxProgrammi = 2;
+    RicevitoreInProva r(opzioni);
+    for (const auto& [pulsiero, passo] : {std::pair{9, 501}, {9, 502}, {9, 503}, {7, 501}}) {
+        const auto prima = r.esiti().size();
+        r.invia(trama(pulsiero, 0, passo), pulsiero == 9 ? "127.0.0.9" : "127.0.0.7");
+        r.attendi(prima + 1);
+    }
+    QStringList motivi;
+    for (const auto& e : r.esiti())
+        motivi << QString::fromStdString(e.motivo);
+    QCOMPARE(motivi, QStringList({"accettato", "programma_non_avviato", "programma_non_avviato",
+                                  "accettato"}));
+    QTRY_COMPARE(leggi(eseguiti), QByteArray("9 501\n7 501\n"));
+    QCOMPARE(leggi(dir.filePath("stato")),
+             QByteArray::fromStdString(rolling::serialize({{7, 501}, {9, 501}})));
+}
+
 // One process on 127.0.0.1 and ::1 at once.
 void TestRicevitore::piuIndirizziEIpv6() {
     const int prova = ::socket(AF_INET6, SOCK_STREAM, 0);
@@ -951,6 +1173,29 @@ void TestRicevitore::uscitaDelProgrammaFuoriDalRegistro() {
     }
     QCOMPARE(motivi, QStringList({"accettato", "trama_non_valida", "risincronizzazione_in_attesa",
                                   "troppo_avanti"}));
+}
+
+// listen() fails after bind() succeeded (a fault injected by strace): the receiver stops with
+// the reason rather than say it listens.
+void TestRicevitore::ascoltoFallito() {
+    if (QStandardPaths::findExecutable("strace").isEmpty())
+        QSKIP("strace is not installed");
+    QTemporaryDir dir;
+    QProcess p;
+    p.start("strace", {"-f", "-qq", "-o", "/dev/null", "-e", "trace=listen", "-e",
+                       "inject=listen:error=EADDRINUSE", RICEVITORE, "--porta", "0", "--stato",
+                       dir.filePath("stato")});
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        QFAIL("the receiver went on without listening");
+    }
+    const QString errori = QString::fromUtf8(p.readAllStandardError());
+    if (errori.contains("ptrace"))
+        QSKIP(qPrintable("strace cannot trace here: " + errori));
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY2(errori.contains("Impossibile ascoltare su 127.0.0.1 porta 0: Address already in use"),
+             qPrintable(errori));
 }
 
 void TestRicevitore::portaPrivilegiata() {

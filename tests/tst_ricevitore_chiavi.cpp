@@ -7,6 +7,8 @@
 #include "core/IniFile.h"
 #include "ricevitore/ServerRicevitore.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -78,6 +80,7 @@ public:
         return attendi(prima + 1).back();
     }
     std::uint16_t porta() const { return server_.porta(); }
+    const std::vector<std::string>& avvisi() const { return server_.avvisi(); }
     std::vector<ricevitore::Esito> attendi(std::size_t quanti, int ms = 10000) {
         (void)QTest::qWaitFor([&] { return esiti().size() >= quanti; }, ms);
         auto tutti = esiti();
@@ -151,13 +154,20 @@ private slots:
     void ogniByteCambiato();
     void rifiuti_data();
     void rifiuti();
-    void macErratiBloccano();
+    void stessoIndirizzo_data();
+    void stessoIndirizzo();
     void azzeraPasso_data();
     void azzeraPasso();
     void azzeraPoiRisincronizza();
     void avvioRifiutato_data();
     void avvioRifiutato();
     void abbinaEIncolla();
+    void chiaveMancante();
+    void abbinaPerIlServizio();
+    void abbinaScriveLoStatoPrima();
+    void dimentica_data();
+    void dimentica();
+    void stessoPrefissoIpv6();
     void senzaPipeNonParte();
 };
 
@@ -214,21 +224,22 @@ void TestRicevitoreChiavi::andataERitorno_data() {
     QTest::newRow("key 2, just paired")
         << kChiaveDue << 0 << 0
         << QByteArray("pulsiero-ricevitore stato 2\n7 0\ncontrollo C14D7D4F\n") << qint64(1)
-        << qint64(0) << QByteArray("pulsiero-ricevitore stato 1\n7 1\ncontrollo 5EC23EA0\n");
+        << qint64(0) << QByteArray("pulsiero-ricevitore stato 2\n7 1 chiave\ncontrollo 68AE87BC\n");
     QTest::newRow("key B, wrap 3 step 500")
         << kChiaveB << 3 << 500
         << QByteArray("pulsiero-ricevitore stato 2\n7 197108\ncontrollo 83598DC8\n")
         << qint64(197109) << qint64(197108)
-        << QByteArray("pulsiero-ricevitore stato 2\n7 197109\ncontrollo 9A42BC89\n");
+        << QByteArray("pulsiero-ricevitore stato 2\n7 197109 chiave\ncontrollo 94F0EB2D\n");
     QTest::newRow("key 2, last wrap count")
         << kChiaveDue << 65535 << 100
         << QByteArray("pulsiero-ricevitore stato 2\n7 4294901860\ncontrollo E8DDFF4A\n")
         << qint64(4294901861) << qint64(4294901860)
-        << QByteArray("pulsiero-ricevitore stato 2\n7 4294901861\ncontrollo F1C6CE0B\n");
+        << QByteArray("pulsiero-ricevitore stato 2\n7 4294901861 chiave\ncontrollo 65D2DA6C\n");
     QTest::newRow("key B, version 1 state")
         << kChiaveB << 0 << 500
         << QByteArray("pulsiero-ricevitore stato 1\n7 500\ncontrollo B7B2C583\n") << qint64(501)
-        << qint64(500) << QByteArray("pulsiero-ricevitore stato 1\n7 501\ncontrollo AEA9F4C2\n");
+        << qint64(500)
+        << QByteArray("pulsiero-ricevitore stato 2\n7 501 chiave\ncontrollo 00C7B1EE\n");
 }
 
 void TestRicevitoreChiavi::andataERitorno() {
@@ -277,7 +288,7 @@ void TestRicevitoreChiavi::giroDelPasso() {
              QStringLiteral("rifiutato: ripetizione rifiutata"));
     QCOMPARE(QString::fromStdString(ripetuta.motivo), QStringLiteral("ripetizione"));
     QCOMPARE(leggiFile(dir.filePath("stato")),
-             QByteArray("pulsiero-ricevitore stato 2\n7 65537\ncontrollo 738C7920\n"));
+             QByteArray("pulsiero-ricevitore stato 2\n7 65537 chiave\ncontrollo FAB4AA9F\n"));
 }
 
 // Each byte of a genuine frame replaced by each of the 255 other values: all refused, and the
@@ -352,23 +363,56 @@ void TestRicevitoreChiavi::rifiuti() {
     QCOMPARE(e.passoMemorizzato.value_or(-1), pulsiero == 7 ? 197108 : 500);
 }
 
-// Wrong MACs count toward the lockout of their address like any refusal.
-void TestRicevitoreChiavi::macErratiBloccano() {
+void TestRicevitoreChiavi::stessoIndirizzo_data() {
+    QTest::addColumn<int>("tentativi");   // refusals before a block
+    QTest::addColumn<int>("inattive");    // idle connections held at the genuine address first
+    QTest::addColumn<bool>("falsePrima"); // wrong MACs from the address before each press
+    QTest::newRow("wrong MACs block the address") << 3 << 0 << true;
+    QTest::newRow("four idle connections at the address, no blocks") << 1000000 << 4 << false;
+    QTest::newRow("idle connections and wrong MACs") << 3 << 4 << true;
+}
+
+// Someone sharing the keyed transmitter's address (NAT, the same host) sends wrong MACs and
+// holds connections: every press with the right MAC is still accepted, while plain frames and
+// wrong MACs from the address are refused outright once it is blocked.
+void TestRicevitoreChiavi::stessoIndirizzo() {
+    QFETCH(int, tentativi);
+    QFETCH(int, inattive);
+    QFETCH(bool, falsePrima);
     QTemporaryDir dir;
     scriviFile(dir.filePath("stato"),
                "pulsiero-ricevitore stato 2\n7 197108\ncontrollo 83598DC8\n");
     scriviFile(dir.filePath("chiavi"), "7 " + kChiaveB.toLatin1() + "\n");
+    const auto ini = impostazioni(dir, kChiaveB, 3, 500);
     auto o = opzioni(dir);
-    o.tentativi = 3;
+    o.tentativi = tentativi;
+    o.tempoMassimo = std::chrono::milliseconds(10000); // the idle ones stay for the whole test
     Ricevitore r(std::move(o));
+    std::vector<int> tenute;
+    const auto tieni = [&] { // the attacker comes back at once after each press
+        for (int i = 0; i < inattive; ++i)
+            tenute.push_back(loopback::connetti(r.porta()));
+    };
     const std::string trama = *frame::build({12345, 7, 2, adesso().minutoDelGiorno, 3, 501});
     const auto falsa = *autenticazione::tramaAutenticata(
         trama, 3, *autenticazione::leggiChiave(kChiaveAltra.toStdString()));
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(QString::fromStdString(r.invia(falsa).motivo), "autenticazione_fallita");
-    const auto vera = *autenticazione::tramaAutenticata(
-        trama, 3, *autenticazione::leggiChiave(kChiaveB.toStdString()));
-    QCOMPARE(QString::fromStdString(r.invia(vera).verdetto), "rifiutato: troppi tentativi");
+    const auto accettate = [&] {
+        const auto esiti = r.esiti();
+        return std::count_if(esiti.begin(), esiti.end(),
+                             [](const ricevitore::Esito& e) { return e.accettato; });
+    };
+    for (int i = 0; i < 12; ++i) {
+        tieni();
+        for (int f = 0; falsePrima && f < 3; ++f)
+            invia(r.porta(), falsa);
+        invia(r.porta(), premi(ini));
+        (void)QTest::qWaitFor([&] { return accettate() > i; }, 2000);
+    }
+    for (const int fd : tenute)
+        ::close(fd);
+    QCOMPARE(accettate(), 12);
+    if (inattive == 0)
+        QCOMPARE(QString::fromStdString(r.invia(trama).motivo), "troppi_tentativi");
 }
 
 void TestRicevitoreChiavi::azzeraPasso_data() {
@@ -423,7 +467,7 @@ void TestRicevitoreChiavi::azzeraPoiRisincronizza() {
              QStringLiteral("accettato (risincronizzato)"));
     QCOMPARE(seconda.passo.value_or(-1), 262146);
     QCOMPARE(leggiFile(dir.filePath("stato")),
-             QByteArray("pulsiero-ricevitore stato 2\n7 262146\ncontrollo 128D2FA2\n"));
+             QByteArray("pulsiero-ricevitore stato 2\n7 262146 chiave\ncontrollo 81100378\n"));
 }
 
 void TestRicevitoreChiavi::avvioRifiutato_data() {
@@ -448,6 +492,13 @@ void TestRicevitoreChiavi::avvioRifiutato_data() {
     QTest::newRow("minute check off with a key")
         << riga << 0600 << QStringList{"--tolleranza", "no"}
         << "--tolleranza no non è ammessa con pulsieri abbinati a una chiave";
+    // Frames 720 minutes off once passed: a frame held back stayed valid all day.
+    QTest::newRow("tolerance 11 with a key")
+        << riga << 0600 << QStringList{"--tolleranza", "11"}
+        << "--tolleranza 11 supera i 10 minuti ammessi con pulsieri abbinati a una chiave";
+    QTest::newRow("tolerance 720 with a key only in the state")
+        << QByteArray() << 0600 << QStringList{"--tolleranza", "720", "@stato"}
+        << "--tolleranza 720 supera i 10 minuti ammessi";
 }
 
 void TestRicevitoreChiavi::avvioRifiutato() {
@@ -456,7 +507,11 @@ void TestRicevitoreChiavi::avvioRifiutato() {
     QFETCH(QStringList, argomenti);
     QFETCH(QString, messaggio);
     QTemporaryDir dir;
-    scriviFile(dir.filePath("chiavi"), chiavi, modo);
+    if (!chiavi.isEmpty())
+        scriviFile(dir.filePath("chiavi"), chiavi, modo);
+    if (argomenti.removeAll("@stato"))
+        scriviFile(dir.filePath("stato"), "pulsiero-ricevitore stato 2\n7 500 chiave\n"
+                                          "controllo 17BCA5AD\n");
     QFile::link(dir.filePath("chiavi"), dir.filePath("collegamento"));
     argomenti.replaceInStrings("@", dir.path());
     QProcess p;
@@ -489,7 +544,7 @@ void TestRicevitoreChiavi::abbinaEIncolla() {
     QCOMPARE(QFileInfo(dir.filePath("chiavi")).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     QCOMPARE(leggiFile(stato),
-             QByteArray("pulsiero-ricevitore stato 2\n7 0\ncontrollo C14D7D4F\n"));
+             QByteArray("pulsiero-ricevitore stato 2\n7 0 chiave\ncontrollo 7FD593FF\n"));
 
     QProcess ricevitore;
     ricevitore.start(RICEVITORE,
@@ -538,6 +593,202 @@ void TestRicevitoreChiavi::abbinaEIncolla() {
     QCOMPARE(json["tasto"].toInt(), 2);
     QCOMPARE(json["passo"].toInt(), 1);
     QCOMPARE(json["memorizzato"].toInt(), 0);
+}
+
+// The keys file deleted (any member of a group-writable folder could): transmitter 7 stays keyed,
+// its frames are refused, and the start-up says why. A forged plain frame was once accepted.
+void TestRicevitoreChiavi::chiaveMancante() {
+    QTemporaryDir dir;
+    scriviFile(dir.filePath("stato"),
+               "pulsiero-ricevitore stato 2\n7 197108\ncontrollo 83598DC8\n");
+    scriviFile(dir.filePath("chiavi"), "7 " + kChiaveB.toLatin1() + "\n");
+    {
+        Ricevitore r(opzioni(dir));
+        QVERIFY(r.invia(premi(impostazioni(dir, kChiaveB, 3, 500))).accettato);
+    }
+    QVERIFY(QFile::remove(dir.filePath("chiavi")));
+    Ricevitore r(opzioni(dir));
+    QCOMPARE(r.avvisi().size(), std::size_t{1});
+    QVERIFY2(QString::fromStdString(r.avvisi()[0]).startsWith("pulsiero 7: chiave mancante in "),
+             r.avvisi()[0].c_str());
+    const auto falsa = r.invia(*frame::build({12345, 7, 2, adesso().minutoDelGiorno, 3, 502}));
+    QCOMPARE(QString::fromStdString(falsa.verdetto), QStringLiteral("rifiutato: chiave mancante"));
+}
+
+// Pairing for the systemd service, as the README's systemd-run line does it: the service's user
+// (nobody stands in for the dynamic one), its STATE_DIRECTORY and UMask=0077. The files made
+// have the owner and modes the service accepts: it starts with transmitter 7 keyed and no warning.
+void TestRicevitoreChiavi::abbinaPerIlServizio() {
+    QTemporaryDir base;
+    ::chmod(QFile::encodeName(base.path()).constData(), 0711);
+    const QString cartella = base.filePath("pulsiero-ricevitore"); // StateDirectoryMode=0700
+    QDir().mkpath(cartella);
+    ::chmod(QFile::encodeName(cartella).constData(), 0700);
+    QStringList prima{"sh", "-c", "umask 077 && exec \"$0\" \"$@\""};
+    const bool radice = ::geteuid() == 0;
+    if (radice) {
+        (void)!::chown(QFile::encodeName(cartella).constData(), 65534, 65534);
+        prima = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + prima;
+    }
+    auto ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert("STATE_DIRECTORY", cartella);
+    ambiente.remove("XDG_STATE_HOME");
+    const auto esegui = [&](QProcess& p, const QStringList& argomenti) {
+        p.setProcessEnvironment(ambiente);
+        const QStringList comando = prima + QStringList{RICEVITORE} + argomenti;
+        p.start(comando[0], comando.mid(1));
+    };
+    QProcess abbina;
+    esegui(abbina, {"--abbina", "7"});
+    QVERIFY(abbina.waitForFinished(5000));
+    QCOMPARE(abbina.exitCode(), 0);
+    for (const QString& nome : {"stato", "chiavi"}) {
+        const QFileInfo f(cartella + "/" + nome);
+        QCOMPARE(f.ownerId(), radice ? 65534u : ::geteuid());
+        QCOMPARE(f.permissions(),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    }
+    QProcess servizio;
+    esegui(servizio, {"--porta", "0", "--ricevitore", "12345"});
+    QString avvio;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            servizio.waitForReadyRead(50);
+            avvio += QString::fromUtf8(servizio.readAllStandardError());
+            return avvio.contains("in ascolto") || servizio.state() == QProcess::NotRunning;
+        },
+        5000));
+    servizio.terminate();
+    servizio.waitForFinished(5000);
+    QVERIFY2(avvio.startsWith("pulsiero-ricevitore: in ascolto su 127.0.0.1"), qPrintable(avvio));
+    QVERIFY2(avvio.contains("stato in " + cartella + "/stato"), qPrintable(avvio));
+}
+
+// The state cannot be written (its folder is read-only to the receiver's user): pairing fails
+// and leaves no key behind. Once the key was written first, active but never printed.
+void TestRicevitoreChiavi::abbinaScriveLoStatoPrima() {
+    QTemporaryDir base;
+    ::chmod(QFile::encodeName(base.path()).constData(), 0711);
+    const QString cartella = base.filePath("stato"), altrove = base.filePath("chiavi");
+    QDir().mkpath(cartella);
+    QDir().mkpath(altrove);
+    scriviFile(cartella + "/stato", "pulsiero-ricevitore stato 1\n7 500\ncontrollo B7B2C583\n");
+    scriviFile(cartella + "/.stato.lock", "");
+    QStringList comando{RICEVITORE, "--abbina",         "7", "--stato", cartella + "/stato",
+                        "--chiavi", altrove + "/chiavi"};
+    if (::geteuid() == 0) { // as root the modes stop nobody: the receiver runs as nobody
+        for (const QString& f : {cartella, altrove, cartella + "/stato", cartella + "/.stato.lock"})
+            (void)!::chown(QFile::encodeName(f).constData(), 65534, 65534);
+        comando =
+            QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + comando;
+    }
+    ::chmod(QFile::encodeName(altrove).constData(), 0700);
+    ::chmod(QFile::encodeName(cartella).constData(), 0500);
+    QProcess p;
+    p.start(comando[0], comando.mid(1));
+    QVERIFY(p.waitForFinished(5000));
+    ::chmod(QFile::encodeName(cartella).constData(), 0700);
+    const QString errori = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY2(errori.contains("impossibile scrivere lo stato"), qPrintable(errori));
+    QVERIFY(p.readAllStandardOutput().isEmpty());
+    QVERIFY(!QFile::exists(altrove + "/chiavi"));
+}
+
+void TestRicevitoreChiavi::dimentica_data() {
+    QTest::addColumn<QStringList>("prima"); // --abbina N, one run each
+    QTest::addColumn<int>("pulsiero");
+    QTest::addColumn<int>("uscita");
+    QTest::addColumn<QByteArray>("statoDopo");
+    QTest::addColumn<QString>("chiaviDopo"); // the transmitters left in the keys file
+    QTest::newRow("a paired transmitter")
+        << QStringList{"7", "9"} << 7 << 0 << QByteArray("9 0 chiave") << "9";
+    QTest::newRow("the last one") << QStringList{"7"} << 7 << 0 << QByteArray() << "";
+    QTest::newRow("unknown") << QStringList{"7"} << 8 << 1 << QByteArray("7 0 chiave") << "7";
+}
+
+// --dimentica: a locked-out transmitter is forgotten without deleting the whole state.
+void TestRicevitoreChiavi::dimentica() {
+    QFETCH(QStringList, prima);
+    QFETCH(int, pulsiero);
+    QFETCH(int, uscita);
+    QFETCH(QByteArray, statoDopo);
+    QFETCH(QString, chiaviDopo);
+    QTemporaryDir dir;
+    const QString stato = dir.filePath("stato");
+    for (const QString& n : prima)
+        QCOMPARE(QProcess::execute(RICEVITORE, {"--abbina", n, "--stato", stato}), 0);
+    QProcess p;
+    p.start(RICEVITORE, {"--dimentica", QString::number(pulsiero), "--stato", stato});
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), uscita);
+    const auto righe = leggiFile(stato).split('\n');
+    QCOMPARE(righe.mid(1, righe.size() - 3).join('\n'), statoDopo);
+    QStringList chiavi;
+    for (const auto& riga : leggiFile(dir.filePath("chiavi")).split('\n'))
+        if (!riga.isEmpty())
+            chiavi << QString::fromLatin1(riga.split(' ').first());
+    QCOMPARE(chiavi.join(','), chiaviDopo);
+}
+
+// The attacker in the same IPv6 /64 (every host of an ordinary LAN), in a network namespace of
+// its own: fd00::3 sends wrong MACs and plain junk, fd00::1 presses. Run again by the test
+// itself inside `unshare --net`; skipped where namespaces are not allowed.
+void TestRicevitoreChiavi::stessoPrefissoIpv6() {
+    if (qgetenv("PULSIERO_NELLO_SPAZIO") != "1") {
+        QProcess p;
+        auto ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("PULSIERO_NELLO_SPAZIO", "1");
+        p.setProcessEnvironment(ambiente);
+        p.start("unshare",
+                {"--net", "--", QCoreApplication::applicationFilePath(), "stessoPrefissoIpv6"});
+        QVERIFY(p.waitForFinished(60000));
+        const QString uscita = QString::fromUtf8(p.readAll());
+        if (p.exitCode() != 0 && uscita.contains("unshare"))
+            QSKIP(qPrintable("network namespaces not allowed here: " + uscita.trimmed()));
+        QVERIFY2(p.exitCode() == 0, qPrintable(uscita));
+        QVERIFY2(!uscita.contains("SKIP"), qPrintable(uscita));
+        return;
+    }
+    QCOMPARE(QProcess::execute("sh", {"-c", "ip link set lo up && ip addr add fd00::1/64 dev lo "
+                                            "nodad && ip addr add fd00::3/64 dev lo nodad"}),
+             0);
+    QTemporaryDir dir;
+    scriviFile(dir.filePath("stato"),
+               "pulsiero-ricevitore stato 2\n7 197108\ncontrollo 83598DC8\n");
+    scriviFile(dir.filePath("chiavi"), "7 " + kChiaveB.toLatin1() + "\n");
+    const auto ini = impostazioni(dir, kChiaveB, 3, 500);
+    auto o = opzioni(dir);
+    o.indirizzi = {"fd00::1"};
+    o.tentativi = 3;
+    Ricevitore r(std::move(o));
+    const auto da = [&](const char* sorgente, const std::string& dati) {
+        const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in6 a{};
+        a.sin6_family = AF_INET6;
+        inet_pton(AF_INET6, sorgente, &a.sin6_addr);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        inet_pton(AF_INET6, "fd00::1", &a.sin6_addr);
+        a.sin6_port = htons(r.porta());
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        (void)!::write(fd, dati.data(), dati.size());
+        ::close(fd);
+    };
+    const std::string trama = *frame::build({12345, 7, 2, adesso().minutoDelGiorno, 3, 501});
+    const auto falsa = *autenticazione::tramaAutenticata(
+        trama, 3, *autenticazione::leggiChiave(kChiaveAltra.toStdString()));
+    const auto accettate = [&] {
+        const auto esiti = r.esiti();
+        return std::count_if(esiti.begin(), esiti.end(),
+                             [](const ricevitore::Esito& e) { return e.accettato; });
+    };
+    for (int i = 0; i < 12; ++i) {
+        for (int f = 0; f < 3; ++f)
+            da("fd00::3", f ? falsa : trama);
+        da("fd00::1", premi(ini));
+        (void)QTest::qWaitFor([&] { return accettate() > i; }, 2000);
+    }
+    QCOMPARE(accettate(), 12);
 }
 
 // The pipe through which the state's writer wakes the loop: without it the receiver refuses to
