@@ -412,7 +412,7 @@ void BM_PressioniSottoInondazione(benchmark::State& state) {
         return;
     }
     const std::string stato = cartella.file("stato");
-    pulsiero::ini::writeFileAtomically(stato, pulsiero::rolling::serialize({{7, 65535}}));
+    (void)pulsiero::file::sostituisci(stato, pulsiero::rolling::serialize({{7, 65535}}));
     pulsiero::ricevitore::Opzioni opzioni;
     opzioni.porta = 0;
     opzioni.fileStato = stato;

@@ -12,27 +12,50 @@ namespace pulsiero {
 namespace {
 
 // The wrap count that goes with the new step: it advances when the step wraps from 65535 to 1.
-// nullopt when the stored count is not a decimal 0 to 65535, the step does not fit 16 bits, or
-// the counter is used up (every step of every wrap count sent once: the key must be replaced).
-std::optional<std::uint16_t> cicloDelPasso(std::string_view cicloLetto, std::string_view passoLetto,
-                                           std::int32_t passo) {
-    if (passo < 1 || passo > frame::kLastStep || cicloLetto.size() > 5)
-        return std::nullopt;
+// The cause, in words, when the stored count is empty or not a decimal 0 to 65535, the step does
+// not fit 16 bits, or the counter is used up (every step of every wrap count sent once: the key
+// must be replaced).
+std::variant<std::uint16_t, std::string> cicloDelPasso(std::string_view cicloLetto,
+                                                       std::string_view passoLetto,
+                                                       std::int32_t passo) {
+    const std::string letto(cicloLetto);
+    if (passo < 1 || passo > frame::kLastStep)
+        return "il contatore dei passi non è valido";
+    if (cicloLetto.empty())
+        return "il contatore dei giri (Ciclo) è vuoto";
+    const auto nonValido = "il contatore dei giri (Ciclo) «" + letto +
+                           "» non è valido (serve un numero da 0 a 65535)";
+    if (cicloLetto.size() > 5)
+        return nonValido;
     std::uint32_t ciclo = 0;
     for (char c : cicloLetto) {
         if (c < '0' || c > '9')
-            return std::nullopt;
+            return nonValido;
         ciclo = ciclo * 10 + static_cast<std::uint32_t>(c - '0');
     }
     if (ciclo > autenticazione::kUltimoCiclo)
-        return std::nullopt;
+        return nonValido;
     const auto senzaGiro = roundToInt32(numericValue(text::trimBlanks(passoLetto)) + 1.0);
     if (senzaGiro && *senzaGiro > frame::kLastStep) {
         if (ciclo == autenticazione::kUltimoCiclo)
-            return std::nullopt;
+            return "il contatore è esaurito: ogni passo di ogni giro è stato inviato, occorre "
+                   "una nuova chiave";
         ++ciclo;
     }
     return static_cast<std::uint16_t>(ciclo);
+}
+
+// The settings file as it stands; a file that is missing reads as empty, one that is there but
+// cannot be read (a folder, a FIFO, too big, no permission) is the cause of the failure.
+file::Esito<ini::IniDocument> leggiDocumento(const std::string& percorsoIni) {
+    auto byte = file::leggiTutto(percorsoIni, file::kLimiteImpostazioni);
+    if (!byte && byte.errore().causa != file::Causa::Mancante)
+        return byte.errore();
+    return ini::IniDocument::fromBytes(byte ? std::move(*byte) : std::string());
+}
+
+ErroreComando erroreContatore(const std::string& percorsoIni, const std::string& causa) {
+    return ErroreComando{ErroreComando::Contatore, percorsoIni + ": " + causa};
 }
 
 } // namespace
@@ -44,7 +67,10 @@ std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
     const auto lock = ini::bloccaImpostazioni(percorsoIni);
     if (!lock)
         return ErroreComando{ErroreComando::Contatore, file::messaggio(lock.errore())};
-    const auto documento = ini::loadDocument(percorsoIni);
+    const auto letto = leggiDocumento(percorsoIni);
+    if (!letto)
+        return ErroreComando{ErroreComando::Contatore, file::messaggio(letto.errore())};
+    const auto& documento = *letto;
     const auto leggi = [&documento](const Chiave& c) {
         return documento.value(c.sezione, c.nome, c.predefinito);
     };
@@ -58,7 +84,8 @@ std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
     const std::string passoLetto = leggi(passo);
     const auto step = frame::nextStep(passoLetto);
     if (!step)
-        return ErroreComando{};
+        return erroreContatore(percorsoIni, "il contatore dei passi «" + passoLetto +
+                                                "» non è valido");
     auto comando = frame::build({impostazioni.NumeroRicevitore, impostazioni.NumeroTrasmettitore,
                                  tasto, momento.minutoDelGiorno, momento.casuale, *step});
     if (!comando)
@@ -67,10 +94,13 @@ std::variant<std::string, ErroreComando> PreparaComando(std::int16_t tasto,
         {std::string(passo.sezione), std::string(passo.nome), std::to_string(*step)}};
     if (chiave) {
         const auto ciclo = cicloDelPasso(leggi(chiavi::Ciclo), passoLetto, *step);
-        if (!ciclo || !(comando = autenticazione::tramaAutenticata(*comando, *ciclo, *chiave)))
+        if (const auto* causa = std::get_if<std::string>(&ciclo))
+            return erroreContatore(percorsoIni, *causa);
+        const auto giro = std::get<std::uint16_t>(ciclo);
+        if (!(comando = autenticazione::tramaAutenticata(*comando, giro, *chiave)))
             return ErroreComando{};
         valori.push_back({std::string(chiavi::Ciclo.sezione), std::string(chiavi::Ciclo.nome),
-                          std::to_string(*ciclo)});
+                          std::to_string(giro)});
     }
     // The counter is stored before anything is sent: a press that fails to arrive still uses
     // its step, so the receiver never sees one step twice. Step and wrap count go in one write.
@@ -93,10 +123,10 @@ bool AzzeraPasso(const std::string& percorsoIni) {
         // The step that follows 65535 under the same wrap count is 1 of the next one: asking for
         // it advances the count exactly as a wrap does.
         const auto ciclo = cicloDelPasso(leggi(chiavi::Ciclo), "65535", 1);
-        if (!ciclo)
+        if (!std::holds_alternative<std::uint16_t>(ciclo))
             return false;
         valori.push_back({std::string(chiavi::Ciclo.sezione), std::string(chiavi::Ciclo.nome),
-                          std::to_string(*ciclo)});
+                          std::to_string(std::get<std::uint16_t>(ciclo))});
     }
     return static_cast<bool>(ini::writeValuesLocked(percorsoIni, valori));
 }

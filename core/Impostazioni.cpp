@@ -1,6 +1,7 @@
 #include "core/Impostazioni.h"
 
 #include "core/Chiavi.h"
+#include "core/FileSystem.h"
 #include "core/IniFile.h"
 #include "core/LenientNumber.h"
 #include "core/TextEncoding.h"
@@ -22,7 +23,11 @@ void leggiNumero(const ini::IniDocument& doc, const Chiave& chiave, std::int32_t
 } // namespace
 
 Impostazioni::TestiPulsiero Impostazioni::carica(const std::string& path) {
-    const auto doc = ini::loadDocument(path);
+    auto byte = file::leggiTutto(path, file::kLimiteImpostazioni);
+    erroreLettura.clear();
+    if (!byte && byte.errore().causa != file::Causa::Mancante)
+        erroreLettura = file::messaggio(byte.errore());
+    const auto doc = ini::IniDocument::fromBytes(byte ? std::move(*byte) : std::string());
     sezioneRipetuta = doc.repeatedSection().value_or(std::string());
     IndirizzoIP = leggi(doc, chiavi::Indirizzo);
     PortaIP = leggi(doc, chiavi::Porta);

@@ -15,6 +15,9 @@ struct Impostazioni {
     std::int32_t NumeroRicevitore = 0;
     // A section the file holds twice (only its first part is read), as written; empty for none.
     std::string sezioneRipetuta;
+    // Why the file that is there could not be read (a folder, a FIFO, too big, no permission),
+    // naming it; empty when it was read or is missing. The defaults stand meanwhile.
+    std::string erroreLettura;
 
     // What the file says about the transmitter's picture: its name and the four key
     // descriptions, each trimmed; the window shows them.

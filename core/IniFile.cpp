@@ -66,12 +66,15 @@ std::string LeggiIni(std::string_view section, std::string_view key, std::string
 
 bool ScriviIni(std::string_view section, std::string_view key, std::string_view value,
                const std::string& path) {
-    return ScriviIni({{std::string(section), std::string(key), std::string(value)}}, path);
+    return static_cast<bool>(
+        ScriviIni({{std::string(section), std::string(key), std::string(value)}}, path));
 }
 
-bool ScriviIni(const std::vector<ini::Valore>& valori, const std::string& path) {
+file::Fatto ScriviIni(const std::vector<ini::Valore>& valori, const std::string& path) {
     const auto lock = ini::bloccaImpostazioni(path);
-    return lock && ini::writeValuesLocked(path, valori);
+    if (!lock)
+        return lock.errore();
+    return ini::writeValuesLocked(path, valori);
 }
 
 } // namespace pulsiero

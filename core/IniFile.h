@@ -48,6 +48,7 @@ bool ScriviIni(std::string_view section, std::string_view key, std::string_view 
                const std::string& path);
 
 // Stores several values in one write: the file ends up holding all of them or none.
-bool ScriviIni(const std::vector<ini::Valore>& valori, const std::string& path);
+// Why not, when the file could not be written: the lock, the file or its folder, in words.
+file::Fatto ScriviIni(const std::vector<ini::Valore>& valori, const std::string& path);
 
 } // namespace pulsiero

@@ -19,6 +19,8 @@ class TestConfigurazione : public QObject {
 private slots:
     void caricaSenzaAvviso();
     void inizializzaComunicazioneConferma();
+    void fileIlleggibile_data();
+    void fileIlleggibile();
     void percorso_data();
     void percorso();
     void semeConChiave();
@@ -77,6 +79,43 @@ void TestConfigurazione::inizializzaComunicazioneConferma() {
                                    QMessageBox::Information));
     QCOMPARE(configurazione.impostazioni().PortaIP, std::string("100"));
     QVERIFY(!QFile::exists(dir.filePath("pulsiero.ini")));
+}
+
+// A settings file that is there but cannot be read is named with its cause, once while the
+// cause stays the same; the defaults stand meanwhile.
+void TestConfigurazione::fileIlleggibile_data() {
+    QTest::addColumn<QString>("tipo");
+    QTest::addColumn<QString>("causa");
+    QTest::newRow("cartella") << "cartella" << "non è un file regolare";
+    QTest::newRow("fifo") << "fifo" << "non è un file regolare";
+    QTest::newRow("troppo grande") << "grande" << "file troppo grande (più di 1048576 byte)";
+}
+
+void TestConfigurazione::fileIlleggibile() {
+    QFETCH(QString, tipo);
+    QFETCH(QString, causa);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pulsiero.ini");
+    if (tipo == "cartella")
+        QVERIFY(QDir().mkdir(path));
+    else if (tipo == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else
+        aiuti::scriviFile(path, "[Server]\nPorta=2000\n;" + QByteArray(1024 * 1024, 'x'));
+    Messaggi messaggi;
+    Configurazione configurazione(path);
+    QObject::connect(&configurazione, &Configurazione::messaggio, &messaggi, &Messaggi::mostra);
+    configurazione.CaricaConfigurazione(false);
+    QVERIFY(aiuti::chiudiMessaggio(
+        QStringLiteral("File di configurazione"),
+        QStringLiteral("Attenzione: non è stato possibile leggere il file di configurazione (%1: "
+                       "%2). Valgono le impostazioni predefinite.")
+            .arg(path, causa),
+        QMessageBox::Warning));
+    QCOMPARE(configurazione.impostazioni().PortaIP, std::string("100"));
+    configurazione.CaricaConfigurazione(false);
+    QTest::qWait(20);
+    QVERIFY(!aiuti::messaggioAperto());
 }
 
 // Which settings file is used, for an executable in bin/ of a temporary folder and the user's

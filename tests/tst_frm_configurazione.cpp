@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTextLayout>
 
 using namespace pulsiero;
 
@@ -347,6 +348,11 @@ void TestFrmConfigurazione::fileNonScrivibileSolaLettura() {
     QVERIFY(dialogo()->rect().contains(nota->geometry()));
     QTest::keyClick(box("Txt_NumeroT"), Qt::Key_Return); // no fix-up in a read-only box
     chiudi();
+    // The reload that follows says the folder cannot be read; the dialog itself says nothing.
+    if (QMessageBox* avviso = aiuti::messaggioAperto()) {
+        QCOMPARE(avviso->windowTitle(), QStringLiteral("File di configurazione"));
+        avviso->close();
+    }
     QVERIFY(!aiuti::messaggioAperto());
 
     QVERIFY(QDir().rmdir(amb_->ambiente.percorsoIni)); // writable again: editable again
@@ -568,10 +574,34 @@ void TestFrmConfigurazione::paginaConservata() {
 // A close whose save fails asks: staying keeps the dialog open with the edits, and the next
 // close saves; closing without saving loses them on purpose.
 void TestFrmConfigurazione::salvataggioFallitoTieneLeModifiche() {
+    // The path, unbroken, and the cause; the warning never wraps inside the path.
+    const QString percorso = amb_->ambiente.percorsoIni;
     const QString testo = QStringLiteral("Attenzione: non è stato possibile salvare la "
-                                         "configurazione nel file %1. Chiudere senza salvare le "
-                                         "modifiche?")
-                              .arg(amb_->ambiente.percorsoIni);
+                                         "configurazione nel file %1 (non è un file regolare). "
+                                         "Chiudere senza salvare le modifiche?")
+                              .arg(QString(percorso)
+                                       .replace(QStringLiteral("/"), QStringLiteral("/\u2060"))
+                                       .replace(QStringLiteral("-"), QStringLiteral("-\u2060")));
+    // At every width the path fits in, no line ends inside it.
+    const auto senzaACapoNelPercorso = [&testo, &percorso] {
+        const QFont font = aiuti::messaggioAperto()->font();
+        const int inizio = int(testo.indexOf(QLatin1Char('/')));
+        const int fine = inizio + int(percorso.size() + percorso.count(QLatin1Char('/')) +
+                                      percorso.count(QLatin1Char('-')));
+        for (int larghezza = QFontMetrics(font).horizontalAdvance(percorso) + 8; larghezza < 900;
+             larghezza += 7) {
+            QTextLayout layout(testo, font);
+            layout.beginLayout();
+            for (QTextLine riga = layout.createLine(); riga.isValid(); riga = layout.createLine()) {
+                riga.setLineWidth(larghezza);
+                const int a = riga.textStart() + riga.textLength();
+                if (a > inizio && a < fine)
+                    return false;
+            }
+            layout.endLayout();
+        }
+        return true;
+    };
     const auto pulsante = [](QMessageBox::ButtonRole ruolo) -> QAbstractButton* {
         QMessageBox* box = aiuti::messaggioAperto();
         for (QAbstractButton* b : box ? box->buttons() : QList<QAbstractButton*>{})
@@ -589,6 +619,7 @@ void TestFrmConfigurazione::salvataggioFallitoTieneLeModifiche() {
     dialogo()->close();
     QVERIFY(QTest::qWaitFor([] { return aiuti::messaggioAperto() != nullptr; }, 3000));
     QCOMPARE(aiuti::messaggioAperto()->text(), testo);
+    QVERIFY(senzaACapoNelPercorso());
     QCOMPARE(aiuti::messaggioAperto()->icon(), QMessageBox::Warning);
     QCOMPARE(pulsante(QMessageBox::DestructiveRole)->text(),
              QStringLiteral("Chiudi senza salvare"));

@@ -51,6 +51,8 @@ private slots:
     void connessioneCheNonArriva();
     void clicDuranteUnaConsegnaIgnorato();
     void contatoreNonSalvabile();
+    void causaDelContatore_data();
+    void causaDelContatore();
     void consegnaConChiave();
     void chiaveNonValida();
     void porta_data();
@@ -204,6 +206,46 @@ void TestTrasmettitore::contatoreNonSalvabile() {
                                    QMessageBox::Warning));
     QVERIFY(!server.waitForNewConnection(200));
     QCOMPARE(passo(), QStringLiteral("41"));
+}
+
+// A counter that cannot be advanced is named with the file and what is wrong with it; nothing
+// is sent and nothing stored.
+void TestTrasmettitore::causaDelContatore_data() {
+    const QByteArray chiave = "Chiave=" + QByteArray(64, 'a') + "\n";
+    QTest::addColumn<QByteArray>("extra");
+    QTest::addColumn<QString>("causa");
+    QTest::newRow("passo fuori misura") << QByteArray("Passo=1e300\n")
+                                        << "il contatore dei passi «1e300» non è valido";
+    QTest::newRow("ciclo vuoto") << chiave + "Ciclo=\n"
+                                 << "il contatore dei giri (Ciclo) è vuoto";
+    QTest::newRow("ciclo non numerico")
+        << chiave + "Ciclo=12a\n"
+        << "il contatore dei giri (Ciclo) «12a» non è valido (serve un numero da 0 a 65535)";
+    QTest::newRow("ciclo oltre 65535")
+        << chiave + "Ciclo=65536\n"
+        << "il contatore dei giri (Ciclo) «65536» non è valido (serve un numero da 0 a 65535)";
+    QTest::newRow("contatore esaurito")
+        << chiave + "Ciclo=65535\nPasso=65535\n"
+        << "il contatore è esaurito: ogni passo di ogni giro è stato inviato, occorre una "
+           "nuova chiave";
+}
+
+void TestTrasmettitore::causaDelContatore() {
+    QFETCH(QByteArray, extra);
+    QFETCH(QString, causa);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    configura("127.0.0.1", QString::number(server.serverPort()), extra);
+    const QByteArray prima = aiuti::leggiFile(QString::fromStdString(configurazione_->percorsoFile()));
+    trasmettitore_->Img_Pulsante_Click(1);
+    const QString atteso =
+        QString(kNonSalvato)
+            .replace(QStringLiteral(". Il"),
+                     QStringLiteral(" (%1: %2). Il")
+                         .arg(QString::fromStdString(configurazione_->percorsoFile()), causa));
+    QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, atteso, QMessageBox::Warning));
+    QVERIFY(!server.waitForNewConnection(200));
+    QCOMPARE(aiuti::leggiFile(QString::fromStdString(configurazione_->percorsoFile())), prima);
 }
 
 // Expected bytes computed apart (Python's hashlib.blake2b, keyed, 16-byte digest).

@@ -19,6 +19,13 @@ namespace pulsiero {
 
 namespace {
 
+// A path a message box does not wrap inside while it fits a line: a word joiner after each
+// slash and hyphen keeps the line breaker from splitting it there.
+QString percorsoIntero(QString percorso) {
+    return percorso.replace(QLatin1Char('/'), QStringLiteral("/\u2060"))
+        .replace(QLatin1Char('-'), QStringLiteral("-\u2060"));
+}
+
 constexpr QSize kAreaClient{363, 281};
 constexpr QRect kTab{8, 8, 347, 265};
 constexpr int kMargine = 8;
@@ -339,9 +346,9 @@ void Frm_Configurazione::closeEvent(QCloseEvent* evento) {
     // The user chooses: leave with the edits lost, or stay with them and try again later.
     messaggi_.scelta(QStringLiteral("Configurazione Pulsiero"),
                      QStringLiteral("Attenzione: non è stato possibile salvare la "
-                                    "configurazione nel file %1. Chiudere senza salvare le "
-                                    "modifiche?")
-                         .arg(configurazione_.percorso()),
+                                    "configurazione nel file %1 (%2). Chiudere senza salvare "
+                                    "le modifiche?")
+                         .arg(percorsoIntero(configurazione_.percorso()), causaSalvataggio_),
                      QStringLiteral("Chiudi senza salvare"),
                      QStringLiteral("Continua a modificare"), [this](bool chiudi) {
                          if (chiudi && isVisible())
@@ -373,7 +380,9 @@ bool Frm_Configurazione::SalvaConfigurazione() {
     valori.push_back({std::string(chiavi::Suono.sezione), std::string(chiavi::SuonoScritto),
                       Txt_NomePul_[5]->text().toStdString()});
     // One write for all ten: the file holds either all of them or none.
-    return ScriviIni(valori, configurazione_.percorsoFile());
+    const auto salvato = ScriviIni(valori, configurazione_.percorsoFile());
+    causaSalvataggio_ = salvato ? QString() : QString::fromStdString(file::perche(salvato.errore()));
+    return static_cast<bool>(salvato);
 }
 
 void Frm_Configurazione::Cmd_Reset_Click() {

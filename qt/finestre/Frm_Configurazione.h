@@ -69,6 +69,8 @@ private:
     bool tastoPremuto(QLineEdit* box, const Casella& regola, QKeyEvent* evento);
 
     bool SalvaConfigurazione();
+    // Why the last save failed, in words, for the warning that follows it.
+    QString causaSalvataggio_;
     void Cmd_Reset_Click();
 
     Configurazione& configurazione_;

@@ -30,6 +30,16 @@ void Configurazione::CaricaConfigurazione(bool avviso) {
                             .arg(percorso_, QString::fromStdString(
                                                 impostazioni_.sezioneRipetuta))});
     }
+    // Said once for each new cause: the defaults stand until the user mends the file.
+    if (impostazioni_.erroreLettura != erroreLetturaDetto_) {
+        erroreLetturaDetto_ = impostazioni_.erroreLettura;
+        if (!erroreLetturaDetto_.empty())
+            emit messaggio({Avviso::Tipo::Attenzione, QStringLiteral("File di configurazione"),
+                            QStringLiteral("Attenzione: non è stato possibile leggere il file "
+                                           "di configurazione (%1). Valgono le impostazioni "
+                                           "predefinite.")
+                                .arg(QString::fromStdString(erroreLetturaDetto_))});
+    }
     if (avviso)
         emit messaggio({Avviso::Tipo::Informazione, QStringLiteral("Comunicazione TCI/IP"),
                         QStringLiteral("La comunicazione TCP/IP è stata inizializzata.")});

@@ -34,6 +34,7 @@ private:
     std::string percorsoFile_;
     Impostazioni impostazioni_;
     bool sezioneRipetutaDetta_ = false;
+    std::string erroreLetturaDetto_;
 };
 
 } // namespace pulsiero

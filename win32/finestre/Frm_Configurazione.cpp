@@ -299,7 +299,7 @@ bool Frm_Configurazione::SalvaConfigurazione() {
     valori.push_back({std::string(chiavi::Suono.sezione), std::string(chiavi::SuonoScritto),
                       utf8(testoDi(hwnd_, IDC_Txt_NomePul0 + 5))});
     // One write for all ten: the file holds either all of them or none.
-    return ScriviIni(valori, configurazione_.percorsoFile());
+    return static_cast<bool>(ScriviIni(valori, configurazione_.percorsoFile()));
 }
 
 void Frm_Configurazione::Cmd_Reset_Click() {
