@@ -18,24 +18,13 @@ namespace pulsiero::file {
 
 namespace {
 
-// UTF-8 paths of the core become UTF-16 here and nowhere else in the core.
+// UTF-8 paths of the core become UTF-16 at the system calls.
 std::wstring largo(std::string_view utf8) {
-    const std::string byte = text::utf8ToUtf16Le(utf8);
-    std::wstring testo(byte.size() / 2, L'\0');
-    for (std::size_t i = 0; i < testo.size(); ++i)
-        testo[i] = static_cast<wchar_t>(static_cast<unsigned char>(byte[2 * i]) |
-                                        static_cast<unsigned char>(byte[2 * i + 1]) << 8);
-    return testo;
+    return text::utf8ToWide(utf8);
 }
 
 std::string stretto(std::wstring_view utf16) {
-    std::string byte;
-    byte.reserve(utf16.size() * 2);
-    for (const wchar_t c : utf16) {
-        byte.push_back(static_cast<char>(c & 0xFF));
-        byte.push_back(static_cast<char>((c >> 8) & 0xFF));
-    }
-    return text::utf16LeToUtf8(byte).value_or("?");
+    return text::wideToUtf8(utf16);
 }
 
 // A handle closed when it goes out of scope, unless released.

@@ -222,4 +222,23 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::wstring utf8ToWide(std::string_view utf8) {
+    const std::string byte = utf8ToUtf16Le(utf8);
+    std::wstring testo(byte.size() / 2, L'\0');
+    for (std::size_t i = 0; i < testo.size(); ++i)
+        testo[i] = static_cast<wchar_t>(static_cast<unsigned char>(byte[2 * i]) |
+                                        static_cast<unsigned char>(byte[2 * i + 1]) << 8);
+    return testo;
+}
+
+std::string wideToUtf8(std::wstring_view wide) {
+    std::string byte;
+    byte.reserve(wide.size() * 2);
+    for (const wchar_t c : wide) {
+        byte.push_back(static_cast<char>(c & 0xFF));
+        byte.push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
+    return utf16LeToUtf8(byte).value_or("?");
+}
+
 } // namespace pulsiero::text

@@ -19,6 +19,12 @@ std::string utf8ToWindows1252(std::string_view utf8);
 std::optional<std::string> utf16LeToUtf8(std::string_view bytes);
 std::string utf8ToUtf16Le(std::string_view utf8);
 
+// The same as UTF-16 code units, one per wchar_t: what the system calls of Windows take (its
+// wchar_t is 16 bits). The only crossing between the core's UTF-8 and the OS's UTF-16; a text
+// that is not UTF-16 (an unpaired surrogate) reads as "?".
+std::wstring utf8ToWide(std::string_view utf8);
+std::string wideToUtf8(std::wstring_view wide);
+
 // The first maxChars characters (code points) of a valid UTF-8 text.
 std::string_view firstChars(std::string_view utf8, std::size_t maxChars);
 
