@@ -16,7 +16,7 @@ std::wstring cartellaDi(const std::wstring& percorso) {
     return barra == std::wstring::npos ? L"." : percorso.substr(0, barra);
 }
 
-// The name without its last extension, as the original program named its settings file.
+// The name without its last extension: Pulsiero.exe keeps its settings in Pulsiero.ini.
 std::wstring nomeSenzaEstensione(const std::wstring& percorso) {
     const auto barra = percorso.find_last_of(L"\\/");
     std::wstring nome = barra == std::wstring::npos ? percorso : percorso.substr(barra + 1);
