@@ -7,7 +7,7 @@ if(OBJCOPY_PROGRAM)
   install(CODE "
     if(CMAKE_INSTALL_DO_STRIP)
       foreach(programma ${CMAKE_INSTALL_BINDIR}/pulsiero ${CMAKE_INSTALL_BINDIR}/pulsiero-ricevitore
-                        ${CMAKE_INSTALL_LIBDIR}/pulsiero/pulsiero-finestra.so)
+                        ${PULSIERO_CARTELLA_MODULI}/pulsiero-finestra.so)
         execute_process(COMMAND \"${OBJCOPY_PROGRAM}\" --remove-section=.comment
           \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${programma}\")
       endforeach()
