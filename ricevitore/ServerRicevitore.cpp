@@ -291,8 +291,13 @@ void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessio
             chiudi(connessioni.front(), "troppe connessioni", "troppe_connessioni", conclusi);
             connessioni.erase(connessioni.begin());
         }
+        // A connection from an address with older ones still open waits its turn behind them,
+        // so one transmitter's frames are judged in the order it sent them.
+        const bool dietroAltre =
+            std::any_of(connessioni.begin(), connessioni.end(),
+                        [&c](const Connessione& altra) { return altra.da.chiave == c.da.chiave; });
         connessioni.push_back(std::move(c));
-        if (!leggi(connessioni.back(), conclusi)) // the frame is often there already
+        if (!dietroAltre && !leggi(connessioni.back(), conclusi)) // often the frame is there
             connessioni.pop_back();
         else // only a connection left open takes a slot from this round's share
             ++accettate;
