@@ -282,6 +282,11 @@ void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessio
             return;
         }
         Connessione c{fd, mittente(peer), {}, adesso + opzioni_.tempoMassimo};
+        // The address's older connections are read first: one transmitter's frames are judged
+        // in the order it sent them, and none is pushed out by the cap below unread.
+        std::erase_if(connessioni, [&](Connessione& altra) {
+            return altra.da.chiave == c.da.chiave && !leggi(altra, conclusi);
+        });
         // Every connection is read, even from a blocked address: a frame with the right MAC is
         // judged whoever shares its address. At the cap, the address's oldest connection goes.
         if (aperte_[c.da.chiave] >= opzioni_.maxPerIndirizzo)
@@ -291,13 +296,8 @@ void Server::accetta(const Ascolto& ascolto, std::vector<Connessione>& connessio
             chiudi(connessioni.front(), "troppe connessioni", "troppe_connessioni", conclusi);
             connessioni.erase(connessioni.begin());
         }
-        // A connection from an address with older ones still open waits its turn behind them,
-        // so one transmitter's frames are judged in the order it sent them.
-        const bool dietroAltre =
-            std::any_of(connessioni.begin(), connessioni.end(),
-                        [&c](const Connessione& altra) { return altra.da.chiave == c.da.chiave; });
         connessioni.push_back(std::move(c));
-        if (!dietroAltre && !leggi(connessioni.back(), conclusi)) // often the frame is there
+        if (!leggi(connessioni.back(), conclusi)) // the frame is often there already
             connessioni.pop_back();
         else // only a connection left open takes a slot from this round's share
             ++accettate;
