@@ -57,6 +57,9 @@ void TestIniDocument::lettura_data() {
     QTest::newRow("one pair only") << QByteArray("[S]\nk=\"\"x\"\"\n") << "S"
                                    << "k"
                                    << "\"x\"";
+    QTest::newRow("empty quotes") << QByteArray("[S]\nk=\"\"\n") << "S"
+                                  << "k"
+                                  << "";
     QTest::newRow("value after first =") << QByteArray("[S]\nk=a=b\n") << "S"
                                          << "k"
                                          << "a=b";

@@ -19,13 +19,14 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-// A disk that fails to flush folders, for the test that needs one: this definition takes the
-// place of the C library's for the code linked into this test.
-static std::atomic<bool> cartelleNonSalvabili{false};
+// A disk that fails to flush folders or files, for the test that needs one: this definition
+// takes the place of the C library's for the code linked into this test.
+static std::atomic<mode_t> tipoNonSalvabile{0}; // S_IFDIR or S_IFREG
+static std::atomic<int> erroreDelDisco{EIO};
 extern "C" int fsync(int fd) {
     struct stat st {};
-    if (cartelleNonSalvabili && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        errno = EIO;
+    if (tipoNonSalvabile && ::fstat(fd, &st) == 0 && (st.st_mode & S_IFMT) == tipoNonSalvabile) {
+        errno = erroreDelDisco;
         return -1;
     }
     return static_cast<int>(::syscall(SYS_fsync, fd));
@@ -57,7 +58,8 @@ private slots:
     void fileAltruiMaiCancellati();
     void proprietarioConservato_data();
     void proprietarioConservato();
-    void cartellaNonSalvataSuDisco();
+    void nonSalvatoSuDisco_data();
+    void nonSalvatoSuDisco();
 
 private:
     // One press of key 3 by the pressatore helper, as the ordinary user; its frame, or "-".
@@ -303,15 +305,20 @@ void TestIniFile::bloccoDiUnAltroUtente() {
 // a bounded wait instead of hanging it.
 void TestIniFile::bloccoConAttesaLimitata_data() {
     QTest::addColumn<bool>("fifo");
-    QTest::newRow("held by another process") << false;
-    QTest::newRow("FIFO in its place") << true;
+    QTest::addColumn<bool>("collegamento"); // pressed through a link to real.ini
+    QTest::newRow("held by another process") << false << false;
+    QTest::newRow("FIFO in its place") << true << false;
+    QTest::newRow("held beside the target of a link") << false << true;
 }
 
 void TestIniFile::bloccoConAttesaLimitata() {
     QFETCH(bool, fifo);
+    QFETCH(bool, collegamento);
     const QByteArray before = "[Pulsiero]\nPasso=41\n";
-    write(path(), before);
-    const std::string lock = path(".pulsiero.ini.lock");
+    write(collegamento ? path("real.ini") : path(), before);
+    if (collegamento)
+        QCOMPARE(::symlink(path("real.ini").c_str(), path().c_str()), 0);
+    const std::string lock = path(collegamento ? ".real.ini.lock" : ".pulsiero.ini.lock");
     int tenuto = -1;
     if (fifo)
         QCOMPARE(::mkfifo(lock.c_str(), 0644), 0);
@@ -395,14 +402,30 @@ void TestIniFile::proprietarioConservato() {
         QCOMPARE(content(path()), before);
 }
 
-// The new file's name is safe on disk only once its folder is: a folder that fails to flush
-// fails the save, so a step is never reported stored when a power cut may bring the old back.
-void TestIniFile::cartellaNonSalvataSuDisco() {
+// The new file is safe on disk only once it and its folder are flushed: a failed flush fails the
+// save, so a step is never reported stored when a power cut may bring the old back. A folder the
+// file system cannot flush at all (EINVAL) has nothing to lose.
+void TestIniFile::nonSalvatoSuDisco_data() {
+    QTest::addColumn<int>("tipo");
+    QTest::addColumn<int>("errore");
+    QTest::addColumn<bool>("salvato");
+    QTest::newRow("folder fails to flush") << int(S_IFDIR) << EIO << false;
+    QTest::newRow("new file fails to flush") << int(S_IFREG) << EIO << false;
+    QTest::newRow("folder that cannot be flushed") << int(S_IFDIR) << EINVAL << true;
+}
+
+void TestIniFile::nonSalvatoSuDisco() {
+    QFETCH(int, tipo);
+    QFETCH(int, errore);
+    QFETCH(bool, salvato);
     write(path(), "[Pulsiero]\nPasso=41\n");
-    cartelleNonSalvabili = true;
-    const bool salvato = ScriviIni("Pulsiero", "Passo", "42", path());
-    cartelleNonSalvabili = false;
-    QVERIFY(!salvato);
+    tipoNonSalvabile = static_cast<mode_t>(tipo);
+    erroreDelDisco = errore;
+    const bool riuscito = ScriviIni("Pulsiero", "Passo", "42", path());
+    tipoNonSalvabile = 0;
+    QCOMPARE(riuscito, salvato);
+    QCOMPARE(content(path()), QByteArray(salvato || tipo == S_IFDIR ? "[Pulsiero]\nPasso=42\n"
+                                                                    : "[Pulsiero]\nPasso=41\n"));
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)
