@@ -263,9 +263,12 @@ void TestTasto::opzioni_data() {
                                   << uso.arg("opzione ripetuta: --tasto") << 0;
     QTest::newRow("key without number")
         << QStringList{"--tasto"} << 2 << "" << uso.arg("manca il valore di --tasto") << 0;
-    QTest::newRow("settings repeated")
-        << QStringList{"-i", "altro.ini", "--tasto", "1"} << 2 << ""
-        << uso.arg("opzione ripetuta: --impostazioni") << 0;
+    QTest::newRow("-i combined") << QStringList{"-i@", "-t", "1"} << 0 << ""
+                                 << "" << 1;
+    QTest::newRow("settings empty") << QStringList{"--impostazioni", "", "-t", "1"} << 2 << ""
+                                    << uso.arg("--impostazioni vuole il nome di un file") << 0;
+    QTest::newRow("settings repeated") << QStringList{"--tasto", "1", "-i", "altro.ini"} << 2 << ""
+                                       << uso.arg("opzione ripetuta: --impostazioni") << 0;
     // Qt's own options reach the window's application object, which reads the rest again.
     QTest::newRow("Qt option and a stray argument")
         << QStringList{"-platform", "offscreen", "tre"} << 2 << ""
@@ -285,7 +288,11 @@ void TestTasto::opzioni() {
     QFETCH(int, premuto);
     if (premuto)
         scriviIni(server_->serverPort());
-    const Esecuzione e = esegui(QStringList{"--impostazioni", ini()} + argomenti);
+    // A row that starts with the settings option names its own file ("@": the test's).
+    const bool proprio =
+        argomenti.first().startsWith("--impostazioni") || argomenti.first().startsWith("-i");
+    const Esecuzione e = esegui(proprio ? argomenti.replaceInStrings("@", ini())
+                                        : QStringList{"--impostazioni", ini()} + argomenti);
     QCOMPARE(QString::fromUtf8(e.errori), errori);
     QCOMPARE(e.stato, stato);
     QVERIFY2(e.uscita.startsWith(inizioUscita.toUtf8()), e.uscita.constData());
