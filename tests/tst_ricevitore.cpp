@@ -278,6 +278,8 @@ void TestRicevitore::statoNonUsabile_data() {
     QTest::newRow("folder writable by the group")
         << true << "la cartella dello stato è scrivibile dal gruppo o da altri utenti";
     QTest::newRow("sticky folder writable by others is usable") << true << ""; // it starts
+    QTest::newRow("sticky folder with another user's lock")
+        << true << "il blocco dello stato non è un file nostro";
     QTest::newRow("folder of another user")
         << true << "la cartella dello stato appartiene a un altro utente";
     QTest::newRow("unreadable state") << true << "impossibile leggere lo stato: Permission denied";
@@ -314,6 +316,12 @@ void TestRicevitore::statoNonUsabile() {
         ::chmod(QFile::encodeName(cartella).constData(), riga.startsWith("sticky") ? 01777
                                                          : riga.endsWith("group")  ? 0770
                                                                                    : 0777);
+        if (riga.endsWith("lock")) { // open to all, as anyone may plant it there
+            if (!radice())
+                QSKIP("only root can plant a file of another user");
+            scrivi(cartella + "/.stato.lock", "");
+            ::chmod(QFile::encodeName(cartella + "/.stato.lock").constData(), 0666);
+        }
     } else if (riga == "folder of another user") {
         if (radice())
             (void)!::lchown(QFile::encodeName(cartella).constData(), 0, 0);
@@ -993,6 +1001,7 @@ void TestRicevitore::nessunCampoFinto() {
     const auto riga = QString::fromStdString(ricevitore::rigaTesto(e, "2026-12-07 11:00:00"));
     QVERIFY2(!riga.contains("-> accettato"), qPrintable(riga));
     QCOMPARE(riga.count("pulsiero="), 1);
+    QVERIFY2(riga.contains("\"x\\x20pulsiero\\x3D7\\x20"), qPrintable(riga)); // blanks too
     QVERIFY2(riga.endsWith(" pulsiero=- tasto=- minuto=- casuale=- passo=- memorizzato=- -> "
                            "rifiutato: trama non valida"),
              qPrintable(riga));

@@ -108,6 +108,7 @@ ricevitore::Opzioni opzioni(const QTemporaryDir& dir) {
     o.numeroRicevitore = 12345;
     o.fileStato = dir.filePath("stato").toStdString();
     o.fileChiavi = dir.filePath("chiavi").toStdString();
+    o.politica.toleranceMinutes = 10; // the most a receiver with keys allows
     return o;
 }
 
@@ -365,21 +366,30 @@ void TestRicevitoreChiavi::rifiuti() {
 }
 
 void TestRicevitoreChiavi::stessoIndirizzo_data() {
-    QTest::addColumn<int>("tentativi");   // refusals before a block
-    QTest::addColumn<int>("inattive");    // idle connections held at the genuine address first
-    QTest::addColumn<bool>("falsePrima"); // wrong MACs from the address before each press
-    QTest::newRow("wrong MACs block the address") << 3 << 0 << true;
-    QTest::newRow("four idle connections at the address, no blocks") << 1000000 << 4 << false;
-    QTest::newRow("idle connections and wrong MACs") << 3 << 4 << true;
+    QTest::addColumn<int>("tentativi");  // refusals before a block
+    QTest::addColumn<int>("inattive");   // idle connections held at the genuine address first
+    QTest::addColumn<QString>("prima");  // sent thrice from the address before each press:
+                                         // "falsa" a wrong MAC, "ripetuta" the last press again
+    QTest::addColumn<QString>("motivo"); // of a plain frame of 9 from the address at the end
+    QTest::newRow("wrong MACs block the address") << 3 << 0 << "falsa"
+                                                  << "troppi_tentativi";
+    QTest::newRow("four idle connections at the address, no blocks") << 1000000 << 4 << ""
+                                                                     << "";
+    QTest::newRow("idle connections and wrong MACs") << 3 << 4 << "falsa"
+                                                     << "";
+    QTest::newRow("replays with the right MAC do not block") << 3 << 0 << "ripetuta"
+                                                             << "sconosciuto";
 }
 
 // Someone sharing the keyed transmitter's address (NAT, the same host) sends wrong MACs and
 // holds connections: every press with the right MAC is still accepted, while plain frames and
-// wrong MACs from the address are refused outright once it is blocked.
+// wrong MACs from the address are refused outright once it is blocked. Replays that carry the
+// right MAC are refused too, but never block the address.
 void TestRicevitoreChiavi::stessoIndirizzo() {
     QFETCH(int, tentativi);
     QFETCH(int, inattive);
-    QFETCH(bool, falsePrima);
+    QFETCH(QString, prima);
+    QFETCH(QString, motivo);
     QTemporaryDir dir;
     scriviFile(dir.filePath("stato"),
                "pulsiero-ricevitore stato 2\n7 197108\ncontrollo 83598DC8\n");
@@ -402,18 +412,24 @@ void TestRicevitoreChiavi::stessoIndirizzo() {
         return std::count_if(esiti.begin(), esiti.end(),
                              [](const ricevitore::Esito& e) { return e.accettato; });
     };
+    std::string ultima = prima == "falsa" ? falsa : "";
     for (int i = 0; i < 12; ++i) {
         tieni();
-        for (int f = 0; falsePrima && f < 3; ++f)
-            invia(r.porta(), falsa);
-        invia(r.porta(), premi(ini));
+        for (int f = 0; !ultima.empty() && f < 3; ++f)
+            invia(r.porta(), ultima);
+        const std::string premuta = premi(ini);
+        invia(r.porta(), premuta);
+        if (prima == "ripetuta")
+            ultima = premuta;
         (void)QTest::qWaitFor([&] { return accettate() > i; }, 2000);
     }
     for (const int fd : tenute)
         ::close(fd);
     QCOMPARE(accettate(), 12);
-    if (inattive == 0)
-        QCOMPARE(QString::fromStdString(r.invia(trama).motivo), "troppi_tentativi");
+    if (!motivo.isEmpty()) {
+        const auto nove = *frame::build({12345, 9, 2, adesso().minutoDelGiorno, 3, 501});
+        QCOMPARE(QString::fromStdString(r.invia(nove).motivo), motivo);
+    }
 }
 
 void TestRicevitoreChiavi::azzeraPasso_data() {
@@ -488,6 +504,8 @@ void TestRicevitoreChiavi::avvioRifiutato_data() {
     QTest::newRow("a line that is no key")
         << QByteArray("# abbinati\n7 ABC\n") << 0600 << QStringList()
         << "file delle chiavi non valido: riga 2 non valida";
+    QTest::newRow("a transmitter twice") << riga + riga << 0600 << QStringList()
+                                         << "file delle chiavi non valido: riga 2 non valida";
     QTest::newRow("transmitter 129") << "129 " + kChiaveB.toLatin1() << 0600 << QStringList()
                                      << "file delle chiavi non valido: riga 1 non valida";
     QTest::newRow("minute check off with a key")
