@@ -2,8 +2,8 @@
 // clients, beside the floor of a plain POSIX accept-read-close loop fed by the same clients.
 // And the receiver under attack: genuine presses from 127.0.0.1 while 300 idle or slow clients
 // hold connections from many loopback addresses or from one.
-#include "core/Frame.h"
 #include "core/FileSystem.h"
+#include "core/Frame.h"
 #include "ricevitore/ServerRicevitore.h"
 
 #include <benchmark/benchmark.h>
@@ -103,28 +103,47 @@ private:
     std::string percorso_;
 };
 
-void BM_Ricevitore(benchmark::State& state) {
-    const CartellaTemporanea cartella;
-    if (!cartella.creata()) {
-        state.SkipWithError("mkdtemp failed");
-        return;
+// A receiver on a loopback port of its own over a fresh state file holding iniziale, in a
+// private folder that is removed once the server is gone.
+class RicevitoreNuovo {
+public:
+    RicevitoreNuovo(pulsiero::ricevitore::Opzioni opzioni,
+                    const pulsiero::rolling::Tracker::Steps& iniziale) {
+        if (!cartella_.creata())
+            return;
+        opzioni.porta = 0;
+        opzioni.fileStato = cartella_.file("stato");
+        (void)pulsiero::file::sostituisci(opzioni.fileStato,
+                                          pulsiero::rolling::serialize(iniziale));
+        server_.emplace(std::move(opzioni));
+        server_->apri();
     }
-    const std::string stato = cartella.file("stato");
+
+    bool avviato() const { return server_.has_value(); }
+    const CartellaTemporanea& cartella() const { return cartella_; }
+    pulsiero::ricevitore::Server& server() { return *server_; }
+
+private:
+    CartellaTemporanea cartella_;
+    std::optional<pulsiero::ricevitore::Server> server_;
+};
+
+void BM_Ricevitore(benchmark::State& state) {
     pulsiero::rolling::Tracker::Steps iniziale;
     for (int t = 1; t <= kMaxClienti; ++t)
         iniziale[t] = 65535;
-    (void)pulsiero::file::sostituisci(stato, pulsiero::rolling::serialize(iniziale));
-
     pulsiero::ricevitore::Opzioni opzioni;
-    opzioni.porta = 0;
-    opzioni.fileStato = stato;
-    std::atomic<int> gestite{0};
-    std::atomic<int> accettate{0};
     opzioni.tentativi = 1000000; // many clients share few addresses here: no blocks
     opzioni.maxPerIndirizzo = 1000;
     opzioni.politica.hourlyAdvance = 1 << 30; // thousands of frames per transmitter per run
-    pulsiero::ricevitore::Server server(opzioni);
-    server.apri();
+    RicevitoreNuovo ricevitore(opzioni, iniziale);
+    if (!ricevitore.avviato()) {
+        state.SkipWithError("mkdtemp failed");
+        return;
+    }
+    auto& server = ricevitore.server();
+    std::atomic<int> gestite{0};
+    std::atomic<int> accettate{0};
     server.impostaRegistro([&](const pulsiero::ricevitore::Esito& e) {
         accettate += e.accettato;
         ++gestite;
@@ -269,20 +288,15 @@ void BM_PressioniSottoAttacco(benchmark::State& state) {
     using Orologio = std::chrono::steady_clock;
     constexpr int kPressioni = 60;
     constexpr int kAttaccanti = 300;
-    const CartellaTemporanea cartella;
-    if (!cartella.creata()) {
+    pulsiero::ricevitore::Opzioni opzioni;
+    if (state.range(2) == 0) // without the per-address blocks: the bounds on connections alone
+        opzioni.tentativi = 1000000;
+    RicevitoreNuovo ricevitore(opzioni, {{7, 65535}});
+    if (!ricevitore.avviato()) {
         state.SkipWithError("mkdtemp failed");
         return;
     }
-    const std::string stato = cartella.file("stato");
-    (void)pulsiero::file::sostituisci(stato, pulsiero::rolling::serialize({{7, 65535}}));
-    pulsiero::ricevitore::Opzioni opzioni;
-    opzioni.porta = 0;
-    opzioni.fileStato = stato;
-    if (state.range(2) == 0) // without the per-address blocks: the bounds on connections alone
-        opzioni.tentativi = 1000000;
-    pulsiero::ricevitore::Server server(opzioni);
-    server.apri();
+    auto& server = ricevitore.server();
     std::mutex mutex;
     std::array<Orologio::time_point, kPressioni + 1> giudicate{};
     server.impostaRegistro([&](const pulsiero::ricevitore::Esito& e) {
@@ -406,19 +420,13 @@ private:
 void BM_PressioniSottoInondazione(benchmark::State& state) {
     using Orologio = std::chrono::steady_clock;
     constexpr int kPressioni = 60;
-    const CartellaTemporanea cartella;
-    if (!cartella.creata()) {
+    RicevitoreNuovo ricevitore({}, {{7, 65535}});
+    if (!ricevitore.avviato()) {
         state.SkipWithError("mkdtemp failed");
         return;
     }
-    const std::string stato = cartella.file("stato");
-    (void)pulsiero::file::sostituisci(stato, pulsiero::rolling::serialize({{7, 65535}}));
-    pulsiero::ricevitore::Opzioni opzioni;
-    opzioni.porta = 0;
-    opzioni.fileStato = stato;
-    pulsiero::ricevitore::Server server(opzioni);
-    server.apri();
-    const std::string fileRegistro = cartella.file("registro");
+    auto& server = ricevitore.server();
+    const std::string fileRegistro = ricevitore.cartella().file("registro");
     const int registro = ::open(fileRegistro.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     std::optional<pulsiero::ricevitore::CodaRegistro> coda(std::in_place, registro, false);
     std::mutex mutex;

@@ -156,7 +156,9 @@ Esito<std::string> leggiTutto(const std::string& percorso, std::size_t limite,
 // replaces the link's target. An existing file keeps its owner, group and mode (unless
 // permessi.modo sets the mode); one that cannot keep them (another user's file, for anyone but
 // the administrator) is refused with Causa::AltroUtente, as is anything but a regular file this
-// user may write (NonRegolare, Negato).
+// user may write (NonRegolare, Negato). The temporaries of this file that writers killed before
+// their rename left behind are removed: regular files of this user whose process has ended (a
+// process id still in use may be another writer's, and is left alone).
 Fatto sostituisci(const std::string& percorso, std::string_view byte, Permessi permessi = {});
 
 // Creates destinazione as a copy of the regular file origine (at most limite bytes), with mode
@@ -164,6 +166,13 @@ Fatto sostituisci(const std::string& percorso, std::string_view byte, Permessi p
 // moment); Causa::Esistente when destinazione exists, which is then left as it is.
 Fatto copiaSeManca(const std::string& origine, const std::string& destinazione, std::size_t limite,
                    Permessi permessi = {});
+
+// The name of a new temporary file of process processo for the file nome, beside it:
+// ".nome.pulsiero-PROCESSO-N-T", N and T making it unique within the process.
+std::string nomeTemporaneo(std::string_view nome, std::uint64_t processo);
+// The process that made candidato, when candidato is exactly such a name for nome.
+std::optional<std::uint64_t> processoDelTemporaneo(std::string_view nome,
+                                                   std::string_view candidato);
 
 // Creates the folder and any missing parent, each with modo; done when it is a folder already.
 Fatto creaCartelle(const std::string& percorso, unsigned modo = 0700);

@@ -1,12 +1,12 @@
 #include "core/FileSystem.h"
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -118,11 +118,39 @@ Esito<std::string> leggiAperto(int fd, const std::string& percorso, std::size_t 
 
 // A name for a temporary file that nobody else's file has: the program's own suffix and a
 // value no other writer picks at the same moment; created exclusively all the same.
-std::string nomeTemporaneo(std::string_view nome) {
-    static std::atomic<unsigned> contatore{0};
-    const auto istante = std::chrono::steady_clock::now().time_since_epoch().count();
-    return "." + std::string(nome) + ".pulsiero-" + std::to_string(::getpid()) + "-" +
-           std::to_string(contatore++) + "-" + std::to_string(istante % 1000000007);
+std::string temporaneoNostro(std::string_view nome) {
+    return nomeTemporaneo(nome, static_cast<std::uint64_t>(::getpid()));
+}
+
+// A temporary beside a file that its writer, killed before the rename, can no longer remove:
+// a regular file of this user whose process has ended. A process id in use is never judged, as
+// it may be a reused one or another user's writer.
+bool abbandonato(int cartella, const char* voce, std::uint64_t processo) {
+    struct stat s {};
+    if (processo == 0 || processo > static_cast<std::uint64_t>(INT_MAX) ||
+        ::fstatat(cartella, voce, &s, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(s.st_mode) ||
+        s.st_uid != ::geteuid())
+        return false;
+    return ::kill(static_cast<pid_t>(processo), 0) != 0 && errno == ESRCH;
+}
+
+// Removes what killed writers of nome left in the folder. A folder that cannot be listed keeps
+// them: the write goes on all the same.
+void rimuoviAbbandonati(int cartella, const std::string& nome) {
+    // A descriptor of its own: a duplicate would share its reading position with other threads.
+    const int propria = ::openat(cartella, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (propria < 0)
+        return;
+    const std::unique_ptr<DIR, int (*)(DIR*)> voci(::fdopendir(propria), &::closedir);
+    if (!voci) {
+        ::close(propria);
+        return;
+    }
+    while (const dirent* voce = ::readdir(voci.get())) {
+        const auto processo = processoDelTemporaneo(nome, voce->d_name);
+        if (processo && abbandonato(cartella, voce->d_name, *processo))
+            ::unlinkat(cartella, voce->d_name, 0);
+    }
 }
 
 // A new file in the folder, not yet visible under any name where the system allows it
@@ -134,7 +162,7 @@ Esito<int> creaAnonimo(int cartella, const std::string& percorsoCartella,
     if (fd >= 0)
         return fd;
     for (int tentativo = 0; tentativo < 16; ++tentativo) {
-        nome = nomeTemporaneo(perNome);
+        nome = temporaneoNostro(perNome);
         const int creato = ::openat(cartella, nome.c_str(),
                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modo);
         if (creato >= 0)
@@ -171,6 +199,7 @@ Fatto scriviNuovo(int cartella, const std::string& percorsoCartella, const std::
                   std::string_view byte, std::optional<unsigned> modo, const struct stat* vecchio,
                   bool sostituire) {
     const std::string percorso = unisci(percorsoCartella, nome);
+    rimuoviAbbandonati(cartella, nome);
     // Created private: it only gets its final mode once its owner is right.
     std::string temporaneo;
     auto creato =
@@ -195,7 +224,7 @@ Fatto scriviNuovo(int cartella, const std::string& percorsoCartella, const std::
         ::fsync(fd.get()) != 0)
         return scarta(), daErrno(percorso);
     if (temporaneo.empty()) {
-        temporaneo = sostituire ? nomeTemporaneo(nome) : nome;
+        temporaneo = sostituire ? temporaneoNostro(nome) : nome;
         if (!collega(fd.get(), cartella, temporaneo)) {
             const int numero = errno;
             temporaneo.clear();

@@ -4,16 +4,20 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <algorithm>
-#include <atomic>
+#include <memory>
 #include <thread>
 #include <utility>
+#include <vector>
 
 // The file layer on Windows: wide paths at every call, a byte-range lock (LockFileEx) waited for
 // within the caller's bound, and replacement through a flushed temporary file moved over the old
 // one with MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH). POSIX modes do not
 // apply: a file is private by where it lives (the user's profile), so modes, "ours" and
-// "private" are not checked here.
+// "private" are not checked on what is read or written; only a leftover temporary must be this
+// user's to be removed.
 namespace pulsiero::file {
 
 namespace {
@@ -173,13 +177,81 @@ Esito<std::string> leggiAperto(HANDLE h, const std::string& percorso, std::size_
 
 // A name for a temporary file that nobody else's file has: the program's own infix and a value
 // no other writer picks at the same moment; created exclusively all the same.
-std::string nomeTemporaneo(std::string_view nome) {
-    static std::atomic<unsigned> contatore{0};
-    std::string temporaneo(".");
-    temporaneo.append(nome).append(".pulsiero-");
-    temporaneo.append(std::to_string(GetCurrentProcessId())).append("-");
-    temporaneo.append(std::to_string(contatore++)).append("-");
-    return temporaneo.append(std::to_string(GetTickCount64() % 1000000007));
+std::string temporaneoNostro(std::string_view nome) {
+    return nomeTemporaneo(nome, GetCurrentProcessId());
+}
+
+// The process has ended: one that cannot be opened for being another user's, or whose id may
+// belong to a new process, is taken for running.
+bool processoFinito(std::uint64_t processo) {
+    if (processo == 0 || processo > MAXDWORD)
+        return false;
+    const Maniglia h(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processo)));
+    if (!h)
+        return GetLastError() == ERROR_INVALID_PARAMETER; // no process has that id
+    return WaitForSingleObject(h.get(), 0) == WAIT_OBJECT_0;
+}
+
+// The file belongs to this user: to the user of this process, or to whom this process gives
+// the files it makes (an elevated administrator gives them to the Administrators group).
+bool diQuestoUtente(HANDLE file) {
+    PSID proprietario = nullptr;
+    PSECURITY_DESCRIPTOR descrittore = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &proprietario, nullptr,
+                        nullptr, nullptr, &descrittore) != ERROR_SUCCESS)
+        return false;
+    const std::unique_ptr<void, HLOCAL(WINAPI*)(HLOCAL)> libera(descrittore, &LocalFree);
+    HANDLE gettone = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &gettone))
+        return false;
+    const Maniglia token(gettone);
+    for (const auto classe : {TokenUser, TokenOwner}) {
+        DWORD n = 0;
+        GetTokenInformation(token.get(), classe, nullptr, 0, &n);
+        std::vector<BYTE> dati(n);
+        if (n == 0 || !GetTokenInformation(token.get(), classe, dati.data(), n, &n))
+            continue;
+        const PSID nostro = classe == TokenUser
+                                ? reinterpret_cast<TOKEN_USER*>(dati.data())->User.Sid
+                                : reinterpret_cast<TOKEN_OWNER*>(dati.data())->Owner;
+        if (EqualSid(nostro, proprietario))
+            return true;
+    }
+    return false;
+}
+
+// Deletes the temporary when it is a regular file of this user, judged and deleted through one
+// handle that no link is followed by and that nobody else holds open.
+void rimuoviSeNostro(const std::string& percorso) {
+    const Maniglia h(CreateFileW(largo(percorso).c_str(), DELETE | READ_CONTROL, 0, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!h || !GetFileInformationByHandle(h.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !diQuestoUtente(h.get()))
+        return;
+    FILE_DISPOSITION_INFO elimina{TRUE};
+    SetFileInformationByHandle(h.get(), FileDispositionInfo, &elimina, sizeof elimina);
+}
+
+// Removes the temporaries that writers of destinazione, killed before their move, left beside
+// it. A folder that cannot be listed keeps them: the write goes on all the same.
+void rimuoviAbbandonati(const std::string& destinazione) {
+    const std::string cartella = cartellaDi(destinazione);
+    const std::string nome = nomeDi(destinazione);
+    WIN32_FIND_DATAW voce{};
+    const std::wstring filtro = largo(unisci(cartella, std::string(".").append(nome).append(".*")));
+    const HANDLE trovata =
+        FindFirstFileExW(filtro.c_str(), FindExInfoBasic, &voce, FindExSearchNameMatch, nullptr, 0);
+    if (trovata == INVALID_HANDLE_VALUE)
+        return;
+    const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> ricerca(trovata, &FindClose);
+    do {
+        const std::string trovato = stretto(voce.cFileName);
+        const auto processo = processoDelTemporaneo(nome, trovato);
+        if (processo && processoFinito(*processo))
+            rimuoviSeNostro(unisci(cartella, trovato));
+    } while (FindNextFileW(trovata, &voce));
 }
 
 // A scanner or an indexer may hold a file for a moment: a rename refused for sharing is tried
@@ -201,10 +273,11 @@ bool sposta(const std::wstring& da, const std::wstring& a, DWORD opzioni) {
 Fatto scriviEMuovi(const std::string& destinazione, std::string_view byte, bool sostituire,
                    DWORD attributi) {
     const std::string cartella = cartellaDi(destinazione);
+    rimuoviAbbandonati(destinazione);
     std::string temporaneo;
     Maniglia h;
     for (int tentativo = 0; tentativo < 16 && !h; ++tentativo) {
-        temporaneo = unisci(cartella, nomeTemporaneo(nomeDi(destinazione)));
+        temporaneo = unisci(cartella, temporaneoNostro(nomeDi(destinazione)));
         h = Maniglia(CreateFileW(largo(temporaneo).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  attributi, nullptr));
         if (!h && GetLastError() != ERROR_FILE_EXISTS)

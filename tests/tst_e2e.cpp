@@ -354,7 +354,7 @@ void TestE2E::configurazioneCambiaLaPorta() {
 }
 
 void TestE2E::iconaNellAreaDiNotifica() {
-    if (esegui(QStringLiteral("sh"), {"-c", "pgrep -x trayer || true"}).isEmpty())
+    if (xdo({"search", "--class", "^trayer$"}).isEmpty()) // on this display, not the machine
         QSKIP("no tray host (trayer) on this display");
     avvia();
     // The icon is a small window of the program docked in the tray host.

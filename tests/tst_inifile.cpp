@@ -17,6 +17,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // A disk that fails to flush folders or files, for the test that needs one: this definition
@@ -56,6 +57,8 @@ private slots:
     void bloccoConAttesaLimitata();
     void bloccoApertoInScrittura();
     void fileAltruiMaiCancellati();
+    void temporaneiAbbandonati_data();
+    void temporaneiAbbandonati();
     void proprietarioConservato_data();
     void proprietarioConservato();
     void nonSalvatoSuDisco_data();
@@ -364,6 +367,59 @@ void TestIniFile::fileAltruiMaiCancellati() {
     QCOMPARE(content(path(".pulsiero.ini.a1B2c3")), QByteArray("mine"));
     QCOMPARE(leftovers(),
              (QStringList{".pulsiero.ini.a1B2c3", ".pulsiero.ini.backup", "pulsiero.ini"}));
+}
+
+// A temporary that a writer killed before its rename left beside the file is removed by the
+// next save; a name that only looks like one, or one that may still be in use, is kept.
+void TestIniFile::temporaneiAbbandonati_data() {
+    QTest::addColumn<QString>("nome"); // %1: the process that made it
+    QTest::addColumn<QString>("tipo"); // file, link, cartella, altrui (a file of another user)
+    QTest::addColumn<bool>("vivo");    // that process still runs
+    QTest::addColumn<bool>("rimosso");
+    const QString nostro = QStringLiteral(".pulsiero.ini.pulsiero-%1-3-812736");
+    QTest::newRow("ours, process ended") << nostro << "file" << false << true;
+    QTest::newRow("ours, process running") << nostro << "file" << true << false;
+    QTest::newRow("symbolic link") << nostro << "link" << false << false;
+    QTest::newRow("folder") << nostro << "cartella" << false << false;
+    QTest::newRow("another user's") << nostro << "altrui" << false << false;
+    QTest::newRow("another file's") << ".altro.ini.pulsiero-%1-3-812736"
+                                    << "file" << false << false;
+    QTest::newRow("a field missing") << ".pulsiero.ini.pulsiero-%1-3"
+                                     << "file" << false << false;
+    QTest::newRow("a suffix after") << nostro + ".bak"
+                                    << "file" << false << false;
+    QTest::newRow("a sign before") << ".pulsiero.ini.pulsiero-+%1-3-1"
+                                   << "file" << false << false;
+}
+
+void TestIniFile::temporaneiAbbandonati() {
+    QFETCH(QString, nome);
+    QFETCH(QString, tipo);
+    QFETCH(bool, vivo);
+    QFETCH(bool, rimosso);
+    if (tipo == "altrui" && !utente::daRoot())
+        QSKIP("only root can leave a file of another user");
+    pid_t processo = ::getppid(); // the one that started this test
+    if (!vivo) {
+        processo = ::fork();
+        if (processo == 0)
+            ::_exit(0);
+        QCOMPARE(::waitpid(processo, nullptr, 0), processo);
+    }
+    const std::string temporaneo = path(qPrintable(nome.arg(processo)));
+    write(path("bersaglio"), "altrove");
+    if (tipo == "link")
+        QCOMPARE(::symlink(path("bersaglio").c_str(), temporaneo.c_str()), 0);
+    else if (tipo == "cartella")
+        QCOMPARE(::mkdir(temporaneo.c_str(), 0700), 0);
+    else
+        write(temporaneo, "mezzo");
+    if (tipo == "altrui")
+        utente::cediAllUtente(QString::fromStdString(temporaneo));
+    QVERIFY(ScriviIni("Pulsiero", "Passo", "8", path()));
+    struct stat st {};
+    QCOMPARE(::lstat(temporaneo.c_str(), &st) == 0, !rimosso);
+    QCOMPARE(content(path("bersaglio")), QByteArray("altrove"));
 }
 
 // A save keeps the file's owner, group and mode (a key makes it private to that owner); a file

@@ -686,7 +686,7 @@ void TestRicevitore::opzioniDelProgramma() {
     QTemporaryDir dir;
     argomenti.replaceInStrings("@", dir.path());
     QStringList prima;
-    for (const QString& base : {"--porta", "--stato"})
+    for (const QString base : {"--porta", "--stato"})
         if (argomenti.filter(QRegularExpression("^" + base + "(=|$)")).isEmpty())
             prima << base << (base == "--porta" ? "0" : dir.filePath("stato"));
     ProgrammaInProva p;

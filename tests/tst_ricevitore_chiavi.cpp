@@ -666,7 +666,7 @@ void TestRicevitoreChiavi::abbinaPerIlServizio() {
     esegui(abbina, {"--abbina", "7"});
     QVERIFY(abbina.waitForFinished(5000));
     QCOMPARE(abbina.exitCode(), 0);
-    for (const QString& nome : {"stato", "chiavi"}) {
+    for (const char* nome : {"stato", "chiavi"}) {
         const QFileInfo f(cartella + "/" + nome);
         QCOMPARE(f.ownerId(), radice ? 65534u : ::geteuid());
         QCOMPARE(f.permissions(),

@@ -21,18 +21,6 @@ void scriviRiga(const QString& testo) {
     std::fflush(stderr);
 }
 
-int statoDi(EsitoPressione::Tipo tipo) {
-    switch (tipo) {
-    case EsitoPressione::Tipo::Consegnato:
-        return kConsegnato;
-    case EsitoPressione::Tipo::NonConsegnato:
-        return kNonConsegnato;
-    case EsitoPressione::Tipo::NienteInviato:
-        break;
-    }
-    return kNienteInviato;
-}
-
 } // namespace
 
 int premiTasto(int indice, const QString& percorsoIni) {
@@ -53,7 +41,7 @@ int premiTasto(int indice, const QString& percorsoIni) {
     int stato = -1;
     QObject::connect(&trasmettitore, &Trasmettitore::pressioneConclusa,
                      [&](const EsitoPressione& esito) {
-                         stato = statoDi(esito.tipo);
+                         stato = statoUscita(esito.tipo);
                          attesa.quit();
                      });
     trasmettitore.Img_Pulsante_Click(indice);

@@ -15,6 +15,8 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 
+#include <functional>
+
 namespace pulsiero {
 
 namespace {
@@ -412,27 +414,19 @@ void Frm_Pulsiero::MenuAvvioAuto_Click() {
         AttivaAvvioAuto();
 }
 
-// Each change is confirmed by reading the entry afresh; an entry changed from outside since the
-// tick was set makes the click do nothing.
 void Frm_Pulsiero::AttivaAvvioAuto() {
-    if (avvioAutomatico_.LeggiAvvioAuto())
+    if (cambiaAvvioAutomatico(avvioAutomatico_, true,
+                              std::bind_front(&QAction::setChecked, menu_.MenuAvvioAuto)))
         return;
-    if (avvioAutomatico_.scrivi()) {
-        menu_.MenuAvvioAuto->setChecked(true);
-        return;
-    }
     messaggi_.avviso(QStringLiteral("Pulsiero"),
                      QStringLiteral("Attenzione: Il programma non può essere inserito nella tray "
                                     "bar."));
 }
 
 void Frm_Pulsiero::DisattivaAvvioAuto() {
-    if (!avvioAutomatico_.LeggiAvvioAuto())
+    if (cambiaAvvioAutomatico(avvioAutomatico_, false,
+                              std::bind_front(&QAction::setChecked, menu_.MenuAvvioAuto)))
         return;
-    if (avvioAutomatico_.elimina()) {
-        menu_.MenuAvvioAuto->setChecked(false);
-        return;
-    }
     messaggi_.errore(QStringLiteral("Pulsiero"),
                      QStringLiteral("Attenzione: Il programma è già stato inserito nella tray "
                                     "bar."));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/CreaComando.h"
+#include "core/EsitoTasto.h"
 #include "qt/platform/Avviso.h"
 #include "qt/platform/Connessione.h"
 #include "qt/platform/ErroriSocket.h"
@@ -20,11 +21,7 @@ class Configurazione;
 
 // How one press ended, for callers that read no message boxes.
 struct EsitoPressione {
-    enum class Tipo {
-        Consegnato,    // the whole frame reached the receiver
-        NonConsegnato, // a connection problem: the frame did not (all) leave
-        NienteInviato, // the counter could not be stored or the port is not valid
-    };
+    using Tipo = EsitoTasto;
     Tipo tipo = Tipo::NienteInviato;
     std::optional<ErroreSocket> errore; // the socket's error, when it raised one
 };

@@ -32,6 +32,36 @@ std::vector<std::string> altri(const CartellaProva& cartella, std::vector<std::s
     return trovati;
 }
 
+// A process of this test, held suspended (so running) until finisci().
+class Figlio {
+public:
+    Figlio() {
+        wchar_t sistema[MAX_PATH] = {};
+        GetSystemDirectoryW(sistema, MAX_PATH);
+        std::wstring riga = L"\"" + std::wstring(sistema) + L"\\cmd.exe\" /c exit";
+        STARTUPINFOW avvio{};
+        avvio.cb = sizeof avvio;
+        CreateProcessW(nullptr, riga.data(), nullptr, nullptr, FALSE,
+                       CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &avvio, &info_);
+    }
+    Figlio(const Figlio&) = delete;
+    Figlio& operator=(const Figlio&) = delete;
+    ~Figlio() { finisci(); }
+    std::string id() const { return std::to_string(info_.dwProcessId); }
+    void finisci() {
+        if (!info_.hProcess)
+            return;
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, INFINITE);
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+        info_.hProcess = nullptr;
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
 } // namespace
 
 TEST(Blocco, unoPerVoltaEAttesaLimitata) {
@@ -191,6 +221,39 @@ TEST(Sostituisci, attraversoUnCollegamento) {
     EXPECT_EQ(prova::contenuto(vero), "Passo=2");
     EXPECT_TRUE(attributi(collegamento) & FILE_ATTRIBUTE_REPARSE_POINT);
     EXPECT_EQ(file::percorsoReale(utf8(collegamento)), utf8(vero));
+}
+
+// A temporary that a writer killed before its move left beside the file goes with the next
+// save; one of a process still running, a folder, or a name that only looks like ours stays.
+TEST(Sostituisci, temporaneiAbbandonati) {
+    CartellaProva cartella;
+    Figlio finito, vivo;
+    finito.finisci();
+    struct Riga {
+        const char* nome;
+        std::string voce;
+        bool cartella;
+        bool rimossa;
+    };
+    const std::string nostro = ".pulsiero.ini.pulsiero-";
+    const Riga righe[] = {
+        {"ours, process ended", nostro + finito.id() + "-3-812736", false, true},
+        {"ours, process running", nostro + vivo.id() + "-3-812736", false, false},
+        {"folder", nostro + finito.id() + "-4-812736", true, false},
+        {"another file's", ".altro.ini.pulsiero-" + finito.id() + "-3-812736", false, false},
+        {"a suffix after", nostro + finito.id() + "-3-812736.bak", false, false},
+    };
+    for (const auto& riga : righe) {
+        const auto voce = cartella.percorso() / riga.voce;
+        if (riga.cartella)
+            std::filesystem::create_directory(voce);
+        else
+            prova::scrivi(voce, "mezzo");
+    }
+    ASSERT_TRUE(file::sostituisci(utf8(cartella / u8"pulsiero.ini"), "Passo=8"));
+    for (const auto& riga : righe)
+        EXPECT_EQ(std::filesystem::exists(cartella.percorso() / riga.voce), !riga.rimossa)
+            << riga.nome;
 }
 
 // The settings file on this layer: a lock held by another copy fails the write within the bound

@@ -3,6 +3,7 @@
 // beside the executable that may only be read. Real folders under Wine.
 #include "tests/win32/CartellaProva.h"
 
+#include "core/IniFile.h"
 #include "win32/piattaforma/PercorsoImpostazioni.h"
 
 #include <gtest/gtest.h>
@@ -86,4 +87,19 @@ TEST(PercorsoImpostazioni, semeCopiatoUnaVolta) {
     prova::scrivi(utente, "[Server]\r\nIndirizzo=10.0.0.8\r\n");
     win::percorsoImpostazioni(scelta);
     EXPECT_EQ(prova::contenuto(utente), "[Server]\r\nIndirizzo=10.0.0.8\r\n");
+}
+
+// An administrator's seed is often read-only; the user's copy of it is the user's to change, or
+// no setting and no step counter could ever be stored.
+TEST(PercorsoImpostazioni, copiaDiSemeSolaLetturaScrivibile) {
+    CartellaProva cartella;
+    const auto seme = cartella / u8"Pulsiero.ini";
+    prova::scrivi(seme, "[Server]\r\nPorta=200\r\n");
+    SetFileAttributesW(seme.c_str(), FILE_ATTRIBUTE_READONLY);
+    const auto utente = cartella / u8"AppData" / u8"Pulsiero" / u8"pulsiero.ini";
+    win::percorsoImpostazioni({utente.wstring(), seme.wstring()});
+    EXPECT_EQ(prova::contenuto(utente), "[Server]\r\nPorta=200\r\n");
+    EXPECT_FALSE(GetFileAttributesW(utente.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(ScriviIni("Server", "Porta", "300", prova::utf8(utente)));
+    SetFileAttributesW(seme.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

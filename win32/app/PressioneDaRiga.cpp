@@ -8,22 +8,6 @@
 
 namespace pulsiero::win {
 
-namespace {
-
-int statoDi(EsitoPressione::Tipo tipo) {
-    switch (tipo) {
-    case EsitoPressione::Tipo::Consegnato:
-        return kConsegnato;
-    case EsitoPressione::Tipo::NonConsegnato:
-        return kNonConsegnato;
-    case EsitoPressione::Tipo::NienteInviato:
-        break;
-    }
-    return kNienteInviato;
-}
-
-} // namespace
-
 int premiTasto(int indice, const std::wstring& percorsoIni) {
     Configurazione configurazione(percorsoIni);
     configurazione.CaricaConfigurazione(false);
@@ -37,7 +21,7 @@ int premiTasto(int indice, const std::wstring& percorsoIni) {
     });
     int stato = -1;
     trasmettitore.quandoConclusa([&stato](const EsitoPressione& esito) {
-        stato = statoDi(esito.tipo);
+        stato = statoUscita(esito.tipo);
         PostQuitMessage(0);
     });
     trasmettitore.Img_Pulsante_Click(indice);

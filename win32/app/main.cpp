@@ -56,7 +56,7 @@ int senzaFinestra(const RigaDiComando& riga) {
         break;
     }
     scriviErrore(Testo(IDS_RIGA_ERRORE, riga.errore));
-    return kNienteInviato;
+    return pulsiero::kNienteInviato;
 }
 
 int cicloMessaggi(Frm_Pulsiero& finestra) {

@@ -10,6 +10,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <functional>
+
 namespace pulsiero::win {
 
 namespace {
@@ -498,26 +500,18 @@ void Frm_Pulsiero::MenuAvvioAuto_Click() {
         AttivaAvvioAuto();
 }
 
-// Each change is confirmed by reading the value afresh; a value changed from outside since the
-// tick was set makes the click do nothing.
 void Frm_Pulsiero::AttivaAvvioAuto() {
-    if (avvioAutomatico_.LeggiAvvioAuto())
+    if (cambiaAvvioAutomatico(avvioAutomatico_, true,
+                              std::bind_front(&Frm_Pulsiero::spuntaAvvioAuto, this)))
         return;
-    if (avvioAutomatico_.scrivi()) {
-        spuntaAvvioAuto(true);
-        return;
-    }
     mostraAvviso(
         {Avviso::Tipo::Attenzione, Testo(IDS_TITOLO_PULSIERO), Testo(IDS_AVVIO_NON_INSERITO)});
 }
 
 void Frm_Pulsiero::DisattivaAvvioAuto() {
-    if (!avvioAutomatico_.LeggiAvvioAuto())
+    if (cambiaAvvioAutomatico(avvioAutomatico_, false,
+                              std::bind_front(&Frm_Pulsiero::spuntaAvvioAuto, this)))
         return;
-    if (avvioAutomatico_.elimina()) {
-        spuntaAvvioAuto(false);
-        return;
-    }
     mostraAvviso({Avviso::Tipo::Errore, Testo(IDS_TITOLO_PULSIERO), Testo(IDS_AVVIO_GIA_INSERITO)});
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "core/VoceAvvioAutomatico.h"
+
 #include <string>
 
 namespace pulsiero::win {
 
 // The auto-start entry: a text value under the current user's Run key, named after the
 // executable, holding the command that starts it. Present and not empty means on.
-class AvvioAutomatico {
+class AvvioAutomatico : public VoceAvvioAutomatico {
 public:
     static constexpr wchar_t kChiaveRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -17,10 +19,9 @@ public:
     static std::wstring comandoPer(const std::wstring& eseguibile,
                                    const std::wstring& fileImpostazioni);
 
-    bool LeggiAvvioAuto() const;
-    // Each answers whether the entry is now as asked, read back afresh.
-    bool scrivi() const;
-    bool elimina() const;
+    bool LeggiAvvioAuto() const override;
+    bool scrivi() const override;
+    bool elimina() const override;
 
 private:
     std::wstring nomeValore_;

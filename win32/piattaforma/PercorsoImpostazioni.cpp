@@ -1,5 +1,9 @@
 #include "win32/piattaforma/PercorsoImpostazioni.h"
 
+#include "core/FileSystem.h"
+#include "core/IniFile.h"
+#include "win32/piattaforma/Utf16.h"
+
 #include <windows.h>
 
 #include <knownfolders.h>
@@ -104,11 +108,13 @@ SceltaImpostazioni scegliImpostazioni() {
     return scegliImpostazioni(questoEseguibile(), cartellaUtente());
 }
 
+// Through the file layer, as every file of the program: the copy is a new file of the user's,
+// never read-only as a seed often is, and never over a file that appeared meanwhile.
 std::wstring percorsoImpostazioni(const SceltaImpostazioni& scelta) {
-    SHCreateDirectoryExW(nullptr, cartellaDi(scelta.percorso).c_str(), nullptr);
-    // Never over a file that appeared meanwhile: that one is the user's.
+    const std::string percorso = utf8(scelta.percorso);
+    (void)file::creaCartelle(file::cartellaDi(percorso));
     if (!scelta.seme.empty())
-        CopyFileW(scelta.seme.c_str(), scelta.percorso.c_str(), TRUE);
+        (void)ini::copiaSeMancante(utf8(scelta.seme), percorso);
     return scelta.percorso;
 }
 

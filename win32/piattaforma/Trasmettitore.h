@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/CreaComando.h"
+#include "core/EsitoTasto.h"
 #include "win32/piattaforma/Avviso.h"
 #include "win32/piattaforma/ErroriWinsock.h"
 #include "win32/piattaforma/Handle.h"
@@ -19,11 +20,7 @@ class Configurazione;
 
 // How one press ended, for callers that read no message boxes.
 struct EsitoPressione {
-    enum class Tipo {
-        Consegnato,    // the whole frame was handed to the connection
-        NonConsegnato, // a connection problem: the frame did not (all) leave
-        NienteInviato, // the counter could not be stored or the port is not valid
-    };
+    using Tipo = EsitoTasto;
     Tipo tipo = Tipo::NienteInviato;
     std::optional<ErroreSocket> errore; // the socket's error, when it raised one
 };
