@@ -3,10 +3,15 @@
 # as root or through sudo.
 #   bash scripts/setup.sh              the programs, the tests, the benchmarks, the package checks
 #   bash scripts/setup.sh --programma  only what building and running the two programs needs
+#   bash scripts/setup.sh --finestra   the same, but builds only the window's program (run.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 solo_programma=false
-[ "${1:-}" = "--programma" ] && solo_programma=true
+bersagli=(pulsiero pulsiero-ricevitore)
+case "${1:-}" in
+  --programma) solo_programma=true ;;
+  --finestra) solo_programma=true bersagli=(pulsiero) ;;
+esac
 
 # Building and running: compiler, Qt, the Wayland plugin, Italian Qt texts, Arial's metrics.
 packages=(
@@ -40,7 +45,7 @@ build=${BUILD_DIR:-build}
 jobs=${JOBS:-$(nproc)}
 if $solo_programma; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPULSIERO_TESTS=OFF >/dev/null
-  cmake --build "$build" --parallel "$jobs" --target pulsiero pulsiero-ricevitore
+  cmake --build "$build" --parallel "$jobs" --target "${bersagli[@]}"
 else
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPULSIERO_TESTS=ON >/dev/null
   cmake --build "$build" --parallel "$jobs"

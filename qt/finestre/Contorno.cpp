@@ -22,3 +22,5 @@ void Contorno::paintEvent(QPaintEvent*) {
 }
 
 } // namespace pulsiero
+
+#include "moc_Contorno.cpp"

@@ -186,3 +186,5 @@ void Frm_About::closeEvent(QCloseEvent* evento) {
 }
 
 } // namespace pulsiero
+
+#include "moc_Frm_About.cpp"

@@ -412,3 +412,5 @@ void Frm_Configurazione::Cmd_Reset_Click() {
 }
 
 } // namespace pulsiero
+
+#include "moc_Frm_Configurazione.cpp"

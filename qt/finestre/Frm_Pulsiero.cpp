@@ -463,3 +463,5 @@ void Frm_Pulsiero::MenuInformazioni_Click() {
 }
 
 } // namespace pulsiero
+
+#include "moc_Frm_Pulsiero.cpp"

@@ -15,3 +15,5 @@ void ImmagineSvg::paintEvent(QPaintEvent*) {
 }
 
 } // namespace pulsiero
+
+#include "moc_ImmagineSvg.cpp"

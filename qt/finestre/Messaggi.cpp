@@ -83,3 +83,5 @@ void Messaggi::mostraProssimo() {
 }
 
 } // namespace pulsiero
+
+#include "moc_Messaggi.cpp"

@@ -74,3 +74,5 @@ void TastoPulsiero::paintEvent(QPaintEvent*) {
 }
 
 } // namespace pulsiero
+
+#include "moc_TastoPulsiero.cpp"

@@ -46,3 +46,5 @@ void Configurazione::CaricaConfigurazione(bool avviso) {
 }
 
 } // namespace pulsiero
+
+#include "moc_Configurazione.cpp"

@@ -122,3 +122,5 @@ void Connessione::chiudiDescrittore() {
 }
 
 } // namespace pulsiero
+
+#include "moc_Connessione.cpp"

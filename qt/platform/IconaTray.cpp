@@ -141,3 +141,5 @@ bool IconaTray::disponibile() const {
 }
 
 } // namespace pulsiero
+
+#include "moc_IconaTray.cpp"

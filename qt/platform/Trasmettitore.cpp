@@ -186,3 +186,5 @@ void Trasmettitore::concludi(bool inviato) {
 }
 
 } // namespace pulsiero
+
+#include "moc_Trasmettitore.cpp"
