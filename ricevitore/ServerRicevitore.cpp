@@ -59,13 +59,18 @@ void nonSalvato(Esito& e) {
     e.motivo = "stato_non_salvato";
 }
 
+} // namespace
+
 // How a peer is shown, and the key its limits are counted under: the IPv4 address, or the /64
-// prefix of an IPv6 one (a single host commonly holds a whole /64).
+// prefix of an IPv6 one (a single host commonly holds a whole /64). Outside the anonymous
+// namespace, as a member of Server::Connessione has this type.
 struct Mittente {
     std::string peer;
     std::string indirizzo;
     std::string chiave;
 };
+
+namespace {
 
 Mittente mittente(const sockaddr_storage& a) {
     char testo[INET6_ADDRSTRLEN] = "?";
