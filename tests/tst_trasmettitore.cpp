@@ -3,6 +3,7 @@
 #include "core/IniFile.h"
 #include "qt/finestre/Messaggi.h"
 #include "qt/platform/Configurazione.h"
+#include "qt/platform/ErroriSocket.h"
 #include "qt/platform/Trasmettitore.h"
 
 #include <QElapsedTimer>
@@ -48,6 +49,8 @@ private slots:
     void cleanup();
     void consegnaAlRicevitore();
     void ricevitoreNonInAscolto();
+    void erroreDiSistema_data();
+    void erroreDiSistema();
     void connessioneCheNonArriva();
     void clicDuranteUnaConsegnaIgnorato();
     void contatoreNonSalvabile();
@@ -134,6 +137,30 @@ void TestTrasmettitore::ricevitoreNonInAscolto() {
                                    QMessageBox::Warning));
     QVERIFY(aiuti::chiudiMessaggio(kTitoloInvio, kNonInviato, QMessageBox::Warning));
     QCOMPARE(passo(), QStringLiteral("42")); // the step is used all the same
+}
+
+// A failed connection is told under the Windows socket number of the same failure (WSAE...), with
+// the words the Windows build shows for it.
+void TestTrasmettitore::erroreDiSistema_data() {
+    QTest::addColumn<int>("errore");
+    QTest::addColumn<QString>("testo");
+    QTest::newRow("refused") << ECONNREFUSED << "10061 Connessione rifiutata dal ricevitore";
+    QTest::newRow("network unreachable") << ENETUNREACH << "10051 Rete non raggiungibile";
+    QTest::newRow("host unreachable") << EHOSTUNREACH << "10065 Host non raggiungibile";
+    QTest::newRow("timed out") << ETIMEDOUT << "10060 Tempo di connessione scaduto";
+    QTest::newRow("reset") << ECONNRESET << "10054 Connessione interrotta dal ricevitore";
+    QTest::newRow("forbidden") << EPERM << "10013 Accesso alla rete negato";
+    QTest::newRow("no such address") << EADDRNOTAVAIL << "10049 Indirizzo non valido";
+    QTest::newRow("address family") << EAFNOSUPPORT << "10047 Famiglia di indirizzi non supportata";
+    QTest::newRow("out of descriptors") << EMFILE << "10055 Risorse di sistema insufficienti";
+    QTest::newRow("anything else") << EIO << "10050 Rete non disponibile";
+}
+
+void TestTrasmettitore::erroreDiSistema() {
+    QFETCH(int, errore);
+    QFETCH(QString, testo);
+    const ErroreSocket e = erroreDiConnessione(errore);
+    QCOMPARE(QString::number(e.numero) + ' ' + e.descrizione, testo);
 }
 
 void TestTrasmettitore::connessioneCheNonArriva() {

@@ -1,21 +1,16 @@
 #include "qt/platform/ErroriSocket.h"
 
+#include "core/ErroriWinsock.h"
+
 #include <cerrno>
 
 namespace pulsiero {
 
 namespace {
 
-const char* const kRifiutata = "Connessione rifiutata dal ricevitore";
-const char* const kScaduta = "Tempo di connessione scaduto";
-const char* const kRisorse = "Risorse di sistema insufficienti";
-const char* const kAccesso = "Accesso alla rete negato";
-const char* const kIndirizzo = "Indirizzo non valido";
-const char* const kChiusa = "Connessione chiusa dal ricevitore";
-const char* const kRete = "Rete non disponibile";
-
-ErroreSocket voce(int numero, const char* descrizione) {
-    return {numero, QString::fromUtf8(descrizione)};
+ErroreSocket voce(int numero) {
+    const std::string_view testo = descrizioneWinsock(numero);
+    return {numero, QString::fromUtf8(testo.data(), static_cast<qsizetype>(testo.size()))};
 }
 
 } // namespace
@@ -23,29 +18,29 @@ ErroreSocket voce(int numero, const char* descrizione) {
 ErroreSocket erroreDiConnessione(int e) {
     switch (e) {
     case ECONNREFUSED:
-        return voce(10061, kRifiutata);
+        return voce(10061);
     case ENETUNREACH:
-        return voce(10051, "Rete non raggiungibile");
+        return voce(10051);
     case EHOSTUNREACH:
-        return voce(10065, "Host non raggiungibile");
+        return voce(10065);
     case ETIMEDOUT:
-        return voce(10060, kScaduta);
+        return voce(10060);
     case ECONNRESET:
-        return voce(10054, kChiusa);
+        return voce(10054);
     case EACCES:
     case EPERM:
-        return voce(10013, kAccesso);
+        return voce(10013);
     case EADDRNOTAVAIL:
-        return voce(10049, kIndirizzo);
+        return voce(10049);
     case EAFNOSUPPORT:
-        return voce(10047, "Tipo di indirizzo non supportato");
+        return voce(10047);
     case EMFILE:
     case ENFILE:
     case ENOBUFS:
     case ENOMEM:
-        return voce(10055, kRisorse);
+        return voce(10055);
     default:
-        return voce(10050, kRete);
+        return voce(kReteNonDisponibile);
     }
 }
 
@@ -53,26 +48,26 @@ ErroreSocket erroreSocket(QAbstractSocket::SocketError errore) {
     using E = QAbstractSocket::SocketError;
     switch (errore) {
     case E::ConnectionRefusedError:
-        return voce(10061, kRifiutata);
+        return voce(10061);
     case E::SocketTimeoutError:
-        return voce(10060, kScaduta);
+        return voce(10060);
     case E::HostNotFoundError:
-        return voce(11001, "Host non trovato");
+        return voce(11001);
     case E::AddressInUseError:
-        return voce(10048, "Indirizzo già in uso");
+        return voce(10048);
     case E::SocketAddressNotAvailableError:
-        return voce(10049, kIndirizzo);
+        return voce(10049);
     case E::RemoteHostClosedError:
-        return voce(10054, kChiusa);
+        return voce(10054);
     case E::SocketAccessError:
-        return voce(10013, kAccesso);
+        return voce(10013);
     case E::SocketResourceError:
-        return voce(10055, kRisorse);
+        return voce(10055);
     case E::UnsupportedSocketOperationError:
-        return voce(10045, "Operazione non supportata");
+        return voce(10045);
     default:
         // No Windows socket number matches the rest: Qt's own error number, in the same range.
-        return voce(10000 + static_cast<int>(errore) + 1, kRete);
+        return {10000 + static_cast<int>(errore) + 1, voce(kReteNonDisponibile).descrizione};
     }
 }
 

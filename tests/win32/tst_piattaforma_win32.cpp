@@ -8,6 +8,7 @@
 #include "win32/piattaforma/AvvioAutomatico.h"
 #include "win32/piattaforma/CollegamentoDesktop.h"
 #include "win32/piattaforma/Configurazione.h"
+#include "win32/piattaforma/ErroriWinsock.h"
 #include "win32/piattaforma/IconaTray.h"
 #include "win32/piattaforma/Trasmettitore.h"
 #include "win32/piattaforma/Utf16.h"
@@ -152,6 +153,26 @@ TEST_F(Trasmissione, UnRifiutoDiceErroreWinsockEPoiAvviso) {
                               kNonInviato}));
     // The step is used all the same: the receiver never sees one twice.
     EXPECT_NE(prova::contenuto(ini_).find("Passo=1\r\n"), std::string::npos);
+}
+
+// The same words as the Linux build for the same failure; Windows' own text for the rest.
+TEST(ErroriWinsock, DescrizioniDelProgrammaPoiDiSistema) {
+    const std::pair<int, const wchar_t*> righe[] = {
+        {WSAECONNREFUSED, L"Connessione rifiutata dal ricevitore"},
+        {WSAENETUNREACH, L"Rete non raggiungibile"},
+        {WSAEHOSTUNREACH, L"Host non raggiungibile"},
+        {WSAETIMEDOUT, L"Tempo di connessione scaduto"},
+        {WSAECONNRESET, L"Connessione interrotta dal ricevitore"},
+        {WSAEACCES, L"Accesso alla rete negato"},
+        {WSAEADDRNOTAVAIL, L"Indirizzo non valido"},
+        {WSAEAFNOSUPPORT, L"Famiglia di indirizzi non supportata"},
+        {WSAENOBUFS, L"Risorse di sistema insufficienti"},
+        {WSAENETDOWN, L"Rete non disponibile"},
+        {WSAHOST_NOT_FOUND, L"Host non trovato"},
+    };
+    for (const auto& [numero, testo] : righe)
+        EXPECT_EQ(win::erroreSocket(numero).descrizione, testo) << numero;
+    EXPECT_FALSE(win::erroreSocket(WSAEWOULDBLOCK).descrizione.empty());
 }
 
 TEST_F(Trasmissione, PortaNonValidaNonConnetteMaConsumaIlPasso) {

@@ -1,5 +1,7 @@
 #include "win32/piattaforma/ErroriWinsock.h"
 
+#include "core/ErroriWinsock.h"
+#include "core/TextEncoding.h"
 #include "win32/piattaforma/Testi.h"
 #include "win32/risorse/risorse.h"
 
@@ -25,9 +27,7 @@ std::wstring testoDiSistema(int numero) {
 } // namespace
 
 ErroreSocket erroreSocket(int numero) {
-    // The program's own descriptions are string resources numbered after the error.
-    std::wstring descrizione =
-        numero >= 10000 && numero < 12000 ? Testo(static_cast<UINT>(numero)) : std::wstring();
+    std::wstring descrizione = utf8ToWide(descrizioneWinsock(numero));
     if (descrizione.empty())
         descrizione = testoDiSistema(numero);
     if (descrizione.empty())
