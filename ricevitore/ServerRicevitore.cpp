@@ -27,6 +27,7 @@ constexpr auto kPausaDopoEmfile = std::chrono::milliseconds(100);
 constexpr std::size_t kInAttesaMassimi = 4096;
 constexpr int kAccettiPerGiro = 256;
 constexpr int kTolleranzaConChiave = 10; // minutes
+constexpr int kPorteDaProvare = 16;
 
 int minutoLocale() {
     const std::time_t adesso = std::time(nullptr);
@@ -128,10 +129,30 @@ std::optional<std::string> Server::apri() {
         return std::string("impossibile creare la pipe interna: ") + std::strerror(errno);
     if (auto problema = controllaLimiteFile())
         return problema;
-    for (const auto& indirizzo : opzioni_.indirizzi)
-        if (auto problema = apriAscolto(indirizzo))
-            return problema;
-    return std::nullopt;
+    return apriAscolti();
+}
+
+// Every listener shares one port. With port 0 the system picks it for the first address, and
+// another program may hold it on a later one: then all are opened again on a new port, while the
+// ports already tried stay held so that the system cannot hand one of them back.
+std::optional<std::string> Server::apriAscolti() {
+    std::vector<int> provate;
+    std::optional<std::string> problema;
+    for (int tentativo = 0; tentativo < kPorteDaProvare; ++tentativo) {
+        portaOccupata_ = false;
+        for (const auto& indirizzo : opzioni_.indirizzi)
+            if ((problema = apriAscolto(indirizzo)))
+                break;
+        if (!problema || opzioni_.porta != 0 || ascolti_.size() < 2 || !portaOccupata_)
+            break;
+        provate.push_back(ascolti_.front().fd);
+        for (auto a = ascolti_.begin() + 1; a != ascolti_.end(); ++a)
+            ::close(a->fd);
+        ascolti_.clear();
+    }
+    for (const int fd : provate)
+        ::close(fd);
+    return problema;
 }
 
 // Read after the state, whose folder is checked first. Keyed are the transmitters the state marks
@@ -250,6 +271,7 @@ std::optional<std::string> Server::apriAscolto(const std::string& testo) {
                    ": le porte sotto la 1024 richiedono privilegi di amministratore.\n"
                    "Avviare il ricevitore con, per esempio, --porta 10100 e impostare la stessa "
                    "porta nel pulsiero (Opzioni > Configura il pulsiero > Ricevitore > Porta).";
+        portaOccupata_ = errore == EADDRINUSE;
         if (errore == EADDRINUSE)
             return "La porta " + numero + " è già in uso su " + testo +
                    ": sceglierne un'altra con --porta.";

@@ -78,6 +78,7 @@ private:
     std::optional<std::string> apriChiavi();
     std::optional<std::string> apriStato();
     std::optional<std::string> scriviStatoIniziale();
+    std::optional<std::string> apriAscolti();
     std::optional<std::string> apriAscolto(const std::string& indirizzo);
     std::optional<std::string> controllaLimiteFile();
     void chiudiPiuVecchia(std::vector<Connessione>& connessioni, const std::string& chiave,
@@ -105,6 +106,7 @@ private:
     std::vector<std::string> avvisi_;
     std::vector<Ascolto> ascolti_;
     std::uint16_t porta_ = 0;
+    bool portaOccupata_ = false; // the last listener failed on a port in use
     std::atomic<bool> fermo_{false};
     Tentativi tentativi_;   // refusals per address (an IPv6 /64)
     Tentativi perPulsiero_; // refusals per transmitter, whatever the address
