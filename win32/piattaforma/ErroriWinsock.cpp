@@ -27,7 +27,7 @@ std::wstring testoDiSistema(int numero) {
 } // namespace
 
 ErroreSocket erroreSocket(int numero) {
-    std::wstring descrizione = utf8ToWide(descrizioneWinsock(numero));
+    std::wstring descrizione = text::utf8ToWide(descrizioneWinsock(numero));
     if (descrizione.empty())
         descrizione = testoDiSistema(numero);
     if (descrizione.empty())
