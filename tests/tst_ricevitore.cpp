@@ -1227,7 +1227,9 @@ void TestRicevitore::ascoltoFallito() {
             return uscita.contains(atteso) || p.state() == QProcess::NotRunning;
         },
         10000);
-    const bool terminato = termina ? p.waitForFinished(5000) : p.state() == QProcess::NotRunning;
+    if (termina)
+        p.waitForFinished(5000);
+    const bool terminato = p.state() == QProcess::NotRunning;
     const int stato = p.exitCode();
     p.kill();
     p.waitForFinished();
