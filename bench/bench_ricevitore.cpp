@@ -284,6 +284,19 @@ private:
 // Genuine presses from 127.0.0.1, one every 50 ms, each timed from its connect to its verdict.
 // Arguments: slow (1) or idle (0) attackers; from one address (1) or 127.0.0.2-254 (0); with
 // (1) or without (0) the block after repeated refusals.
+// The delay from each press (steps 1 and up) to its verdict, in ms; one never judged counts as
+// 1e9 ms.
+template <std::size_t N>
+void aggiungiRitardi(const std::array<std::chrono::steady_clock::time_point, N>& inviate,
+                     const std::array<std::chrono::steady_clock::time_point, N>& giudicate,
+                     std::vector<double>& ritardi) {
+    for (std::size_t i = 1; i < N; ++i)
+        ritardi.push_back(
+            giudicate[i] == std::chrono::steady_clock::time_point{}
+                ? 1e9
+                : std::chrono::duration<double, std::milli>(giudicate[i] - inviate[i]).count());
+}
+
 void BM_PressioniSottoAttacco(benchmark::State& state) {
     using Orologio = std::chrono::steady_clock;
     constexpr int kPressioni = 60;
@@ -328,13 +341,7 @@ void BM_PressioniSottoAttacco(benchmark::State& state) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the last verdicts
         state.counters["connessioni_ostili"] = attacco.connessioniAperte();
         std::lock_guard lock(mutex);
-        for (int passo = 1; passo <= kPressioni; ++passo) {
-            const auto i = static_cast<std::size_t>(passo);
-            ritardi.push_back(
-                giudicate[i] == Orologio::time_point{}
-                    ? 1e9
-                    : std::chrono::duration<double, std::milli>(giudicate[i] - inviate[i]).count());
-        }
+        aggiungiRitardi(inviate, giudicate, ritardi);
     }
     server.ferma();
     ciclo.join();
@@ -468,13 +475,7 @@ void BM_PressioniSottoInondazione(benchmark::State& state) {
         ostili += inondazione.connessioni();
         secondi += std::chrono::duration<double>(Orologio::now() - inizio).count();
         std::lock_guard lock(mutex);
-        for (int passo = 1; passo <= kPressioni; ++passo) {
-            const auto i = static_cast<std::size_t>(passo);
-            ritardi.push_back(
-                giudicate[i] == Orologio::time_point{}
-                    ? 1e9
-                    : std::chrono::duration<double, std::milli>(giudicate[i] - inviate[i]).count());
-        }
+        aggiungiRitardi(inviate, giudicate, ritardi);
     }
     const double cpu = cpuCiclo() - cpuPrima;
     server.ferma();
