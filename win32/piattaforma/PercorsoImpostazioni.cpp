@@ -2,6 +2,7 @@
 
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
+#include "win32/piattaforma/Percorsi.h"
 #include "win32/piattaforma/Utf16.h"
 
 #include <windows.h>
@@ -65,19 +66,6 @@ bool accettaFileNuovi(const std::wstring& cartella) {
     return true;
 }
 
-std::wstring questoEseguibile() {
-    std::wstring percorso(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n =
-            GetModuleFileNameW(nullptr, percorso.data(), static_cast<DWORD>(percorso.size()));
-        if (n < percorso.size()) {
-            percorso.resize(n);
-            return percorso;
-        }
-        percorso.resize(percorso.size() * 2); // a long path: again, with room for it
-    }
-}
-
 std::wstring cartellaUtente() {
     PWSTR appData = nullptr;
     std::wstring cartella;
@@ -105,7 +93,7 @@ SceltaImpostazioni scegliImpostazioni(const std::wstring& eseguibile,
 }
 
 SceltaImpostazioni scegliImpostazioni() {
-    return scegliImpostazioni(questoEseguibile(), cartellaUtente());
+    return scegliImpostazioni(percorsoEseguibile(), cartellaUtente());
 }
 
 // Through the file layer, as every file of the program: the copy is a new file of the user's,
