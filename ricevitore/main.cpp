@@ -31,18 +31,31 @@ std::variant<FileStato, int> apriStatoFermo(const Opzioni& o) {
     return std::move(std::get<FileStato>(aperto));
 }
 
+// The state under its lock, and the keys: what pairing and forgetting change together.
+struct FileFermi {
+    FileStato stato;
+    FileChiavi chiavi;
+};
+
+std::variant<FileFermi, int> apriFileFermi(const Opzioni& o) {
+    auto stato = apriStatoFermo(o);
+    if (auto* codice = std::get_if<int>(&stato))
+        return *codice;
+    auto chiavi = FileChiavi::apri(o.fileChiavi);
+    if (auto* problema = std::get_if<std::string>(&chiavi))
+        return fallisce(*problema);
+    return FileFermi{std::move(std::get<FileStato>(stato)),
+                     std::move(std::get<FileChiavi>(chiavi))};
+}
+
 // Pairs a transmitter: the state first (counter 0, marked keyed), then the key. A failed key
 // write puts the state back, so no key is ever active that was not printed; the counter 0 lets
 // the first press after pasting the lines be accepted at once.
 int abbinaPulsiero(const Opzioni& o, std::int32_t numero) {
-    auto statoAperto = apriStatoFermo(o);
-    if (auto* codice = std::get_if<int>(&statoAperto))
+    auto aperti = apriFileFermi(o);
+    if (auto* codice = std::get_if<int>(&aperti))
         return *codice;
-    auto& stato = std::get<FileStato>(statoAperto);
-    auto chiavi = FileChiavi::apri(o.fileChiavi);
-    if (auto* problema = std::get_if<std::string>(&chiavi))
-        return fallisce(*problema);
-    auto& file = std::get<FileChiavi>(chiavi);
+    auto& [stato, file] = std::get<FileFermi>(aperti);
     const auto chiave = pulsiero::autenticazione::chiaveCasuale();
     if (!chiave)
         return fallisce("impossibile ottenere una chiave casuale dal sistema");
@@ -77,14 +90,10 @@ int abbinaPulsiero(const Opzioni& o, std::int32_t numero) {
 // Forgets a transmitter: its counter and keyed mark from the state, then its key. Afterwards it
 // is learnt again, or paired again, like a new one.
 int dimenticaPulsiero(const Opzioni& o, std::int32_t numero) {
-    auto statoAperto = apriStatoFermo(o);
-    if (auto* codice = std::get_if<int>(&statoAperto))
+    auto aperti = apriFileFermi(o);
+    if (auto* codice = std::get_if<int>(&aperti))
         return *codice;
-    auto& stato = std::get<FileStato>(statoAperto);
-    auto chiavi = FileChiavi::apri(o.fileChiavi);
-    if (auto* problema = std::get_if<std::string>(&chiavi))
-        return fallisce(*problema);
-    auto& file = std::get<FileChiavi>(chiavi);
+    auto& [stato, file] = std::get<FileFermi>(aperti);
     auto dopo = stato.letto().value_or(pulsiero::rolling::State{});
     const bool noto =
         dopo.steps.erase(numero) + dopo.keyed.erase(numero) + file.chiavi().count(numero) > 0;
